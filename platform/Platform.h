@@ -1,0 +1,200 @@
+// The platform seam: thin wrappers over the Windows functions the program uses.
+//
+// Everything above this header is identical on both backends:
+//   platform/win32/  calls the real Win32 API (wide-character functions);
+//   platform/sim/    runs the same calls against a simulated Windows machine.
+//
+// Rules for every function here:
+//  - Text is UTF-8 std::string; the Win32 backend converts to UTF-16 at this line.
+//    Where the exact UTF-16 buffer matters (profile functions) the buffer is
+//    exposed as std::u16string.
+//  - Paths are Windows paths with backslashes ("C:\Users\...").
+//  - Failures are reported the Windows way (FALSE / 0 / kInvalidHandle / an error
+//    code) and set the calling thread's last error, read with plat::GetLastError().
+//  - No product logic: a wrapper only translates types.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Types.h"
+
+namespace plat {
+
+// ---------------------------------------------------------------- errors
+uint32_t GetLastError();
+void SetLastError(uint32_t code);
+
+// ---------------------------------------------------------------- files
+// CreateFileW. Returns kInvalidHandle on failure (last error: 2, 3, 5, 32, 80 ...).
+Handle CreateFileW(const std::string& path, uint32_t access, uint32_t share,
+                   uint32_t disposition, uint32_t attributes = kFILE_ATTRIBUTE_NORMAL);
+bool ReadFile(Handle file, void* buffer, uint32_t toRead, uint32_t* read);
+bool WriteFile(Handle file, const void* buffer, uint32_t toWrite, uint32_t* written);
+// SetFilePointerEx: returns the new position, or -1 on failure.
+int64_t SetFilePointerEx(Handle file, int64_t distance, uint32_t method);
+bool SetEndOfFile(Handle file);
+// GetFileSizeEx: -1 on failure.
+int64_t GetFileSizeEx(Handle file);
+bool FlushFileBuffers(Handle file);
+// CloseHandle works for every kind of handle.
+bool CloseHandle(Handle handle);
+
+uint32_t GetFileAttributesW(const std::string& path);
+bool SetFileAttributesW(const std::string& path, uint32_t attributes);
+bool CreateDirectoryW(const std::string& path);  // one level
+bool RemoveDirectoryW(const std::string& path);
+bool DeleteFileW(const std::string& path);
+// MoveFileExW with MOVEFILE_REPLACE_EXISTING when replace is true.
+bool MoveFileExW(const std::string& from, const std::string& to, bool replace);
+bool CopyFileW(const std::string& from, const std::string& to, bool failIfExists);
+// FindFirstFileW/FindNextFileW over one pattern ("C:\dir\*" or "C:\dir\*.log").
+struct FindData {
+  std::string name;
+  uint32_t attributes = 0;
+  int64_t size = 0;
+};
+bool FindFiles(const std::string& pattern, std::vector<FindData>& out);
+std::string GetCurrentDirectoryW();
+bool SetCurrentDirectoryW(const std::string& path);
+// GetFullPathNameW: resolves ".\", "..\" and relative paths against the current directory.
+std::string GetFullPathNameW(const std::string& path);
+// GetTempPathW, with trailing backslash.
+std::string GetTempPathW();
+
+// ---------------------------------------------------------------- registry
+// All return a Win32 error code (0 = success) like the real functions.
+int32_t RegOpenKeyExW(RegKey parent, const std::string& subKey, uint32_t access, RegKey* result);
+int32_t RegCreateKeyExW(RegKey parent, const std::string& subKey, uint32_t access, RegKey* result,
+                        bool* created = nullptr);
+int32_t RegCloseKey(RegKey key);
+int32_t RegFlushKey(RegKey key);
+// RegQueryValueExW: data may be null to ask for type and size only; *size is in/out
+// in bytes. A too-small buffer gives kERROR_MORE_DATA and the needed size.
+// String values are raw UTF-16LE bytes with their terminator, as on Windows.
+int32_t RegQueryValueExW(RegKey key, const std::string& name, uint32_t* type, uint8_t* data,
+                         uint32_t* size);
+int32_t RegSetValueExW(RegKey key, const std::string& name, uint32_t type, const uint8_t* data,
+                       uint32_t size);
+int32_t RegDeleteValueW(RegKey key, const std::string& name);
+// RegDeleteKeyExW (the key must have no subkeys); view is kKEY_WOW64_32KEY/64KEY or 0.
+int32_t RegDeleteKeyExW(RegKey parent, const std::string& subKey, uint32_t view);
+int32_t RegEnumKeyExW(RegKey key, uint32_t index, std::string* name);
+int32_t RegEnumValueW(RegKey key, uint32_t index, std::string* name, uint32_t* type = nullptr);
+
+// ---------------------------------------------------------------- profile functions
+// GetPrivateProfileStringW. section/key may be absent (the NULL arguments of the
+// real function). buffer is resized to bufferChars, zero-filled, and receives
+// exactly what the real function writes into its buffer. Returns the count the
+// function returns.
+uint32_t GetPrivateProfileStringW(const std::optional<std::string>& section,
+                                  const std::optional<std::string>& key,
+                                  const std::string& defaultValue, std::u16string& buffer,
+                                  uint32_t bufferChars, const std::string& fileName);
+uint32_t GetPrivateProfileSectionNamesW(std::u16string& buffer, uint32_t bufferChars,
+                                        const std::string& fileName);
+// WritePrivateProfileStringW. An absent key erases the section, an absent value
+// deletes the key, all three absent flushes the cache (fileName may then be empty).
+bool WritePrivateProfileStringW(const std::optional<std::string>& section,
+                                const std::optional<std::string>& key,
+                                const std::optional<std::string>& value,
+                                const std::string& fileName);
+
+// ---------------------------------------------------------------- system facts
+struct OsVersionInfo {  // OSVERSIONINFOEXW
+  uint32_t major = 0;
+  uint32_t minor = 0;
+  uint32_t build = 0;
+  uint32_t platformId = 0;
+  std::string csdVersion;
+  uint16_t servicePackMajor = 0;
+  uint16_t servicePackMinor = 0;
+  uint16_t suiteMask = 0;
+  uint8_t productType = 0;
+};
+bool GetVersionExW(OsVersionInfo& info);
+
+struct SystemInfo {  // SYSTEM_INFO
+  uint16_t processorArchitecture = 0;
+  uint32_t pageSize = 4096;
+  uint32_t numberOfProcessors = 1;
+  uint32_t allocationGranularity = 65536;
+  uint64_t minimumApplicationAddress = 0;
+  uint64_t maximumApplicationAddress = 0;
+};
+// GetNativeSystemInfo is looked up at run time; HasGetNativeSystemInfo says whether it exists.
+bool HasGetNativeSystemInfo();
+SystemInfo GetNativeSystemInfo();
+SystemInfo GetSystemInfo();
+int GetSystemMetrics(int index);
+
+// Whether kernel32.dll exports a function (the run-time bindings of the program).
+bool Kernel32HasExport(const char* name);
+// IsWow64Process; false when the call fails or the function is missing.
+bool IsWow64Process(Handle process, bool& wow64);
+
+// Environment (GetEnvironmentVariableW): nullopt when the variable is not set.
+std::optional<std::string> GetEnvironmentVariableW(const std::string& name);
+bool SetEnvironmentVariableW(const std::string& name, const std::optional<std::string>& value);
+
+// SHGetSpecialFolderPathW (no create); false when the shell does not know the folder.
+bool SHGetSpecialFolderPathW(int csidl, std::string& path);
+// GetUserNameW with a buffer of capacity characters (including the terminator).
+bool GetUserNameW(std::string& name, uint32_t capacity);
+
+// Paths of modules: the running program (moduleName empty) or a loaded DLL
+// ("kernel32.dll"). Empty when the module is not loaded.
+std::string GetModuleFileNameW(const std::string& moduleName = {});
+
+void OutputDebugStringW(const std::string& text);
+
+// ---------------------------------------------------------------- time
+uint32_t GetTickCount();
+uint64_t GetTickCount64();
+void Sleep(uint32_t milliseconds);
+struct SystemTime {
+  uint16_t year = 0, month = 0, dayOfWeek = 0, day = 0;
+  uint16_t hour = 0, minute = 0, second = 0, milliseconds = 0;
+};
+SystemTime GetLocalTime();
+
+// ---------------------------------------------------------------- locale and code pages
+uint32_t GetACP();
+uint16_t GetSystemDefaultLangID();
+// GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL).
+std::string GetUserDecimalSeparator();
+// MultiByteToWideChar / WideCharToMultiByte for a code page (CP_ACP = 0).
+// Characters the code page cannot hold become its default character ("?").
+std::u16string MultiByteToWideChar(uint32_t codePage, const std::string& bytes);
+std::string WideCharToMultiByte(uint32_t codePage, const std::u16string& text);
+
+// ---------------------------------------------------------------- version resources
+// GetFileVersionInfoSizeW: 0 on failure (last error 2 for a missing file,
+// 1812 for a file without a version resource).
+uint32_t GetFileVersionInfoSizeW(const std::string& path);
+// GetFileVersionInfoW: the raw VS_VERSIONINFO block.
+bool GetFileVersionInfoW(const std::string& path, std::string& block);
+// VerQueryValueW on a block from GetFileVersionInfoW. value receives the raw
+// bytes of the value ("\" gives the 52-byte VS_FIXEDFILEINFO; a string value
+// gives UTF-16LE text with its terminator; "\VarFileInfo\Translation" gives
+// pairs of 16-bit words).
+bool VerQueryValueW(const std::string& block, const std::string& subBlock, std::string& value);
+
+// ---------------------------------------------------------------- processes
+struct ProcessEntry {  // PROCESSENTRY32W
+  uint32_t pid = 0;
+  uint32_t parentPid = 0;
+  uint32_t threads = 0;
+  int32_t basePriority = 0;
+  std::string exeFile;
+};
+// CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS) walked with Process32FirstW/NextW.
+bool SnapshotProcesses(std::vector<ProcessEntry>& entries);
+Handle OpenProcess(uint32_t access, bool inheritHandle, uint32_t pid);  // 0 on failure
+bool TerminateProcess(Handle process, uint32_t exitCode);
+Handle GetCurrentProcess();  // pseudo handle
+uint32_t GetCurrentProcessId();
+
+}  // namespace plat

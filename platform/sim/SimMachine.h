@@ -1,0 +1,240 @@
+// The simulated Windows machine behind the sim backend of the platform seam.
+//
+// One machine is one human-readable text file (docs/sim-machine.md). Files under
+// mapped drives are real files in host folders; everything a real file cannot
+// carry (attributes, version resources), and everything that is not a file
+// (registry, processes, version facts, ...) lives in the machine.
+//
+// Programs find their machine through VLXSIM_HOME (the folder holding
+// "machine.txt" and the drive folders); unit tests build machines in memory with
+// MachineBuilder and install them with ScopedMachine.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace sim {
+
+// Case-insensitive ordering for Windows names (registry keys, values, env, paths).
+struct NoCaseLess {
+  bool operator()(const std::string& a, const std::string& b) const;
+};
+
+struct RegValue {
+  std::string name;  // as written (case kept)
+  uint32_t type = plat::kREG_SZ;
+  std::string data;  // raw bytes as RegQueryValueExW returns them
+};
+
+struct RegKeyNode {
+  std::string name;  // as created (case kept)
+  // Access rights a caller may open this key with; a wider request fails with 5.
+  uint32_t allowedAccess = plat::kKEY_ALL_ACCESS;
+  std::vector<RegValue> values;  // in creation order
+  std::map<std::string, std::unique_ptr<RegKeyNode>, NoCaseLess> subkeys;
+  std::vector<std::string> subkeyOrder;  // creation order of subkeys (names as created)
+};
+
+struct VersionResource {
+  // VS_FIXEDFILEINFO versions as four numbers each.
+  uint16_t fileVersion[4] = {0, 0, 0, 0};
+  uint16_t productVersion[4] = {0, 0, 0, 0};
+  uint32_t fileFlagsMask = 0x3F, fileFlags = 0, fileOS = 0x40004, fileType = 1, fileSubtype = 0;
+  // Translations (language, code page), in order; string tables keyed by
+  // "LLLLCCCC" (eight upper-case hex digits), each a list of (name, value).
+  std::vector<std::pair<uint16_t, uint16_t>> translations;
+  std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>> stringTables;
+};
+
+struct FileMeta {
+  std::optional<uint32_t> attributes;  // when unset the file reads as ARCHIVE (or DIRECTORY)
+  std::optional<VersionResource> version;
+};
+
+struct Process {
+  uint32_t pid = 0;
+  uint32_t parentPid = 0;
+  std::string exeFile;        // "explorer.exe"
+  std::string imagePath;      // "C:\Windows\explorer.exe"
+  std::string owner;          // account name without domain; "SYSTEM" for services
+  uint32_t threads = 1;
+  int32_t basePriority = 8;
+  bool canOpen = true;        // OpenProcess succeeds for this process
+  bool canTerminate = true;   // TerminateProcess succeeds
+  std::string commandLine;
+  // Further fields (priority class, working set, ...) are added with the modules
+  // that read them; the machine file keeps unknown keys of a process.
+  std::map<std::string, std::string> extra;
+};
+
+struct Machine {
+  // Version facts.
+  plat::OsVersionInfo os{10, 0, 19045, plat::kVER_PLATFORM_WIN32_NT, "", 0, 0, 0x100,
+                         plat::kVER_NT_WORKSTATION};
+  uint16_t nativeArchitecture = plat::kPROCESSOR_ARCHITECTURE_AMD64;
+  uint16_t processArchitecture = plat::kPROCESSOR_ARCHITECTURE_INTEL;  // the program is 32-bit
+  bool hasGetNativeSystemInfo = true;
+  bool hasIsWow64Process = true;
+  bool wow64 = true;  // the program runs under WOW64
+  int serverR2 = 0;   // GetSystemMetrics(SM_SERVERR2)
+  int screenWidth = 1920, screenHeight = 1080;
+  uint32_t numberOfProcessors = 8;
+
+  // Locale.
+  uint32_t ansiCodePage = 1252;
+  uint16_t systemDefaultLangId = 1033;
+  std::string decimalSeparator = ".";
+
+  // Session.
+  std::string userName = "Gamer";
+  std::string exePath = "C:\\Program Files (x86)\\Velmora\\VlxMini.exe";
+  std::string systemDir = "C:\\Windows\\System32";  // kernel32.dll lives here
+  std::string currentDirectory = "C:\\Program Files (x86)\\Velmora";
+  uint32_t selfPid = 0;  // this program's pid in the process table (0 = not listed)
+  std::map<std::string, std::string, NoCaseLess> environment;
+  std::map<int, std::string> specialFolders;  // CSIDL -> path
+  std::map<char, std::string> drives;         // 'C' -> host folder
+
+  // Registry: roots by predefined handle value, each holding the 64-bit view
+  // (the 32-bit view of HKLM\SOFTWARE is its WOW6432Node subkey).
+  std::map<plat::RegKey, std::unique_ptr<RegKeyNode>> registry;
+
+  // Per-file metadata, keyed by Windows path (case-insensitive).
+  std::map<std::string, FileMeta, NoCaseLess> files;
+
+  std::vector<Process> processes;  // in snapshot order
+  uint32_t nextPid = 10000;
+
+  // Clock. Manual clocks move only when told (or when the program sleeps);
+  // real clocks follow the host's clock.
+  bool manualClock = true;
+  uint64_t tickMs = 5000000;  // milliseconds since boot
+  double localTime = 0;       // day serial of the local time at tickMs (manual clock)
+
+  // Debug output (OutputDebugStringW), not persisted.
+  std::vector<std::string> debugOutput;
+
+  // Sections of the machine file this version does not know, kept verbatim.
+  std::vector<std::string> unknownSections;
+};
+
+// ---------------------------------------------------------------- the current machine
+// The sim backend works on one machine at a time. Lock() serialises access among
+// threads; Changed() writes a file-backed machine through at once (atomic replace).
+class Session {
+ public:
+  // Machine backed by home/machine.txt (created from the default when missing).
+  static std::shared_ptr<Session> OpenHome(const std::string& homeDir);
+  // Machine kept in memory only.
+  static std::shared_ptr<Session> InMemory(std::unique_ptr<Machine> machine);
+
+  std::unique_lock<std::recursive_mutex> Lock();
+  Machine& machine();       // call with the lock held
+  void Changed();           // persist after a change (no-op in memory)
+  void ReloadIfChanged();   // pick up changes other processes wrote (file-backed)
+  const std::string& homeDir() const { return home_; }
+
+ private:
+  std::recursive_mutex mutex_;
+  std::unique_ptr<Machine> machine_;
+  std::string home_;
+  std::string stamp_;
+};
+
+// Installs a session as the current one (replacing any other). Returns the old one.
+std::shared_ptr<Session> Install(std::shared_ptr<Session> session);
+// The current session; on first use opens $VLXSIM_HOME (or fails loudly when unset).
+Session& Current();
+
+// ---------------------------------------------------------------- machine file
+std::string Serialize(const Machine& machine);
+// Parses a machine file; on error returns false and describes it (line number).
+bool Parse(const std::string& text, Machine& machine, std::string& error);
+// The default machine compiled into the program: a believable gaming PC.
+std::string DefaultMachineText();
+
+// ---------------------------------------------------------------- path mapping
+// Host path of a Windows path on a mapped drive; empty when the drive is not mapped.
+std::string HostPath(const Machine& machine, const std::string& windowsPath);
+
+// ---------------------------------------------------------------- test builder
+// Builds a machine in memory for one test. Drive C: is mapped to a fresh
+// temporary folder that ScopedMachine removes at the end.
+class MachineBuilder {
+ public:
+  MachineBuilder();
+  MachineBuilder& Os(uint32_t major, uint32_t minor, uint32_t build = 0,
+                     uint8_t productType = plat::kVER_NT_WORKSTATION);
+  MachineBuilder& SuiteMask(uint16_t mask);
+  MachineBuilder& Architecture(uint16_t nativeArch, bool wow64);
+  MachineBuilder& ServerR2(int value);
+  MachineBuilder& User(const std::string& name);
+  MachineBuilder& ExePath(const std::string& path);
+  MachineBuilder& Env(const std::string& name, const std::string& value);
+  MachineBuilder& NoEnv(const std::string& name);
+  MachineBuilder& Folder(int csidl, const std::string& path);
+  MachineBuilder& NoFolder(int csidl);
+  MachineBuilder& CodePage(uint32_t acp);
+  MachineBuilder& Language(uint16_t langId);
+  MachineBuilder& DecimalSeparator(const std::string& sep);
+  // Registry: key is "HKLM\SOFTWARE\..." (also HKCU, HKCR, HKU).
+  MachineBuilder& RegKey(const std::string& key, uint32_t allowedAccess = plat::kKEY_ALL_ACCESS);
+  MachineBuilder& RegSz(const std::string& key, const std::string& name, const std::string& value);
+  MachineBuilder& RegDword(const std::string& key, const std::string& name, uint32_t value);
+  MachineBuilder& RegQword(const std::string& key, const std::string& name, uint64_t value);
+  MachineBuilder& RegRaw(const std::string& key, const std::string& name, uint32_t type,
+                         const std::string& bytes);
+  // Files: written under the mapped drive at Build() time.
+  MachineBuilder& File(const std::string& path, const std::string& bytes);
+  MachineBuilder& Attributes(const std::string& path, uint32_t attributes);
+  MachineBuilder& Version(const std::string& path, const VersionResource& version);
+  MachineBuilder& AddProcess(const Process& process);
+  MachineBuilder& Tick(uint64_t ms);
+  MachineBuilder& LocalTime(double serial);
+  // Free-form change before building.
+  MachineBuilder& With(const std::function<void(Machine&)>& change);
+  std::unique_ptr<Machine> Build();
+
+ private:
+  std::unique_ptr<Machine> machine_;
+  std::vector<std::pair<std::string, std::string>> files_;
+  std::string tempDir_;
+  friend class ScopedMachine;
+};
+
+// Installs a built machine as the current one for the lifetime of the object;
+// removes its temporary drive folders afterwards.
+class ScopedMachine {
+ public:
+  explicit ScopedMachine(MachineBuilder& builder);
+  explicit ScopedMachine(MachineBuilder&& builder);
+  ~ScopedMachine();
+  ScopedMachine(const ScopedMachine&) = delete;
+  ScopedMachine& operator=(const ScopedMachine&) = delete;
+
+  Machine& machine();  // direct access for assertions (single-threaded tests)
+  std::string Host(const std::string& windowsPath) const;
+  // Reads/writes a file on the machine directly (bypassing the seam).
+  std::string ReadFile(const std::string& windowsPath) const;
+  void WriteFile(const std::string& windowsPath, const std::string& bytes) const;
+  bool Exists(const std::string& windowsPath) const;
+
+ private:
+  std::shared_ptr<Session> session_;
+  std::shared_ptr<Session> previous_;
+  std::string tempDir_;
+};
+
+// ---------------------------------------------------------------- VS_VERSIONINFO blocks
+// Builds the binary block GetFileVersionInfoW returns for a version resource.
+std::string BuildVersionBlock(const VersionResource& version);
+
+}  // namespace sim
