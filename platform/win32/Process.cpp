@@ -1,6 +1,7 @@
 // Win32 backend: the process snapshot and process handles.
-#include <tlhelp32.h>
 #include <windows.h>
+// windows.h first: the headers below build on it.
+#include <tlhelp32.h>
 
 #include "platform/Platform.h"
 #include "platform/win32/Wide.h"

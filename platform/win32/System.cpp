@@ -1,7 +1,8 @@
 // Win32 backend: version facts, run-time bindings, environment, shell folders,
 // user and module names, time, locale and code pages.
-#include <shlobj.h>
 #include <windows.h>
+// windows.h first: the headers below build on it.
+#include <shlobj.h>
 
 #include <vector>
 
