@@ -1,0 +1,396 @@
+#!/usr/bin/env bash
+# The one test command.
+#
+#   1. installs missing packages (scripts/deps.sh) and the SQLite amalgamation
+#      (scripts/sqlite-amalgamation.sh);
+#   2. builds preset "linux" (Debug, ASan+UBSan) and runs its suites with CTest;
+#   3. builds presets "win32" (the product) and "win64" with every target;
+#   4. checks the Windows executables with objdump (PE kind, GUI subsystem, system DLLs only);
+#   5. runs every win64 suite (build/win64/tests/vlx_*_tests.exe) under wine64 in a private
+#      prefix (build/win64/wineprefix) on an Xvfb display of its own, and starts
+#      build/win64/app/VlxMini.exe once;
+#   6. ends with one line "N passed, N failed" summed over everything.
+# Exit status: 0 when nothing failed, 1 otherwise.
+#
+# What the suites get:
+#   VLX_TEST_BIN_DIR  the folder of the suite's executable and its helper programs
+#                     (Linux: build/linux/tests; Wine: Z:\...\build\win64\tests)
+#   working folder    Wine suites run in build/win64/tests
+#
+# Knobs (environment): VLX_JOBS (build/CTest parallelism, default: CPU count),
+# VLX_WINE_SUITE_TIMEOUT (seconds per Wine suite, default 900),
+# VLX_SKIP_WINDOWS=1 (Linux part only, for quick local runs).
+set -uo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$ROOT"
+
+JOBS="${VLX_JOBS:-$(nproc 2>/dev/null || echo 2)}"
+SUITE_TIMEOUT="${VLX_WINE_SUITE_TIMEOUT:-900}"
+LOGS="$ROOT/build/test-logs"
+WINE=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver
+WIN64="$ROOT/build/win64"
+PREFIX="$WIN64/wineprefix"
+
+T0=$(date +%s)
+PASSED=0
+FAILED=0
+FAILURES=()
+
+mkdir -p "$LOGS"
+
+elapsed() { echo "$(($(date +%s) - T0))s"; }
+section() { echo; echo "==== $* [$(elapsed)]"; }
+# record NAME PASSED FAILED [NOTE]: one result line, added to the totals.
+record() {
+  local name="$1" p="$2" f="$3" note="${4:-}"
+  PASSED=$((PASSED + p))
+  FAILED=$((FAILED + f))
+  [[ "$f" -gt 0 ]] && FAILURES+=("$name")
+  printf '  %-44s %4d passed, %3d failed%s\n' "$name" "$p" "$f" "${note:+  ($note)}"
+}
+check() {  # check NAME COMMAND...: a single counted check
+  local name="$1"
+  shift
+  local out
+  if out="$("$@" 2>&1)"; then
+    record "$name" 1 0
+  else
+    record "$name" 0 1
+    [[ -n "$out" ]] && sed 's/^/      /' <<<"$out" | tail -n 20
+  fi
+}
+# run_logged LOGFILE COMMAND...: runs quietly, shows the log's tail on failure.
+run_logged() {
+  local logfile="$1"
+  shift
+  if "$@" >"$logfile" 2>&1; then
+    return 0
+  fi
+  if grep -q 'CMake Error' "$logfile"; then
+    echo "  ---- CMake errors in ${logfile#"$ROOT"/}"
+    grep -A 5 'CMake Error' "$logfile" | head -n 30 | sed 's/^/  | /'
+  elif grep -qE '(error|Error)[: ]|undefined reference' "$logfile"; then
+    echo "  ---- first errors in ${logfile#"$ROOT"/}"
+    grep -E '(error|Error)[: ]|undefined reference' "$logfile" | grep -v '^gmake' | head -n 15 | sed 's/^/  | /'
+  else
+    echo "  ---- last lines of ${logfile#"$ROOT"/}"
+    tail -n 25 "$logfile" | sed 's/^/  | /'
+  fi
+  return 1
+}
+
+finish() {
+  section "summary"
+  if [[ ${#FAILURES[@]} -gt 0 ]]; then
+    echo "  failed: ${FAILURES[*]}"
+  fi
+  echo "  total time $(elapsed), logs in ${LOGS#"$ROOT"/}"
+  echo "$PASSED passed, $FAILED failed"
+  if [[ "$FAILED" -gt 0 || "$PASSED" -eq 0 ]]; then
+    exit 1
+  fi
+  exit 0
+}
+
+# ------------------------------------------------------------------ 1. prerequisites
+section "prerequisites"
+if ! bash "$ROOT/scripts/deps.sh"; then
+  record "install packages" 0 1
+  finish
+fi
+if ! bash "$ROOT/scripts/sqlite-amalgamation.sh"; then
+  record "SQLite amalgamation" 0 1
+fi
+
+# ------------------------------------------------------------------ 2. Linux
+# build_preset NAME: configure and build one preset; true on success.
+build_preset() {
+  local preset="$1" t=$(date +%s)
+  echo "  configure + build preset $preset"
+  if ! run_logged "$LOGS/configure-$preset.log" cmake --preset "$preset"; then
+    record "build $preset" 0 1 "configure failed"
+    return 1
+  fi
+  if ! run_logged "$LOGS/build-$preset.log" cmake --build --preset "$preset" -j "$JOBS"; then
+    record "build $preset" 0 1 "build failed"
+    return 1
+  fi
+  local warnings
+  warnings=$(grep -c 'warning:' "$LOGS/build-$preset.log" || true)
+  echo "  built $preset in $(($(date +%s) - t))s, $warnings compiler warnings"
+  if [[ "$warnings" -gt 0 ]]; then
+    grep 'warning:' "$LOGS/build-$preset.log" | sort -u | head -n 20 | sed 's/^/  | /'
+  fi
+  return 0
+}
+
+section "linux: build and CTest"
+if build_preset linux; then
+  ctest_log="$LOGS/ctest-linux.log"
+  junit="$LOGS/ctest-linux.xml"
+  rm -f "$junit"
+  t=$(date +%s)
+  VLX_TEST_BIN_DIR="$ROOT/build/linux/tests" \
+    ctest --preset linux -j "$JOBS" --timeout 300 --output-junit "$junit" >"$ctest_log" 2>&1
+  ctest_rc=$?
+  # One line per suite (test executable), from CTest's own JUnit report.
+  ctest --preset linux --show-only=json-v1 >"$LOGS/ctest-linux.json" 2>/dev/null
+  summary="$(python3 - "$LOGS/ctest-linux.json" "$junit" <<'EOF'
+import json, os, sys, xml.etree.ElementTree as ET
+suite_of = {}
+try:
+    for t in json.load(open(sys.argv[1])).get("tests", []):
+        cmd = t.get("command") or ["?"]
+        suite_of[t["name"]] = os.path.basename(cmd[0])
+except Exception:
+    pass
+counts = {}
+failed_names = []
+try:
+    root = ET.parse(sys.argv[2]).getroot()
+    for case in root.iter("testcase"):
+        name = case.get("name")
+        status = case.get("status", "")
+        suite = suite_of.get(name, "ctest")
+        p, f = counts.get(suite, (0, 0))
+        if status == "run" and case.find("failure") is None:
+            p += 1
+        elif status in ("disabled", "notrun") and case.find("skipped") is not None:
+            continue
+        else:
+            f += 1
+            failed_names.append(f"{suite}: {name}")
+        counts[suite] = (p, f)
+except Exception as e:
+    print(f"ERR {e}")
+for suite in sorted(counts):
+    p, f = counts[suite]
+    print(f"SUITE {suite} {p} {f}")
+for n in failed_names:
+    print(f"FAIL {n}")
+EOF
+)"
+  n_suites=0
+  ct_p=0
+  ct_f=0
+  while read -r kind a b c; do
+    case "$kind" in
+      SUITE)
+        record "linux $a" "$b" "$c"
+        ct_p=$((ct_p + b))
+        ct_f=$((ct_f + c))
+        n_suites=$((n_suites + 1))
+        ;;
+      FAIL) echo "      FAILED $a $b" ;;
+      ERR) echo "  (could not read the CTest report: $a $b $c)" ;;
+    esac
+  done <<<"$summary"
+  if [[ $n_suites -eq 0 ]]; then
+    # No report: take CTest's own closing line.
+    line="$(grep -E 'tests passed, [0-9]+ tests? failed out of' "$ctest_log" | tail -n 1)"
+    if [[ -n "$line" ]]; then
+      total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
+      bad=$(sed -E 's/.* ([0-9]+) tests? failed.*/\1/' <<<"$line")
+      record "linux ctest" $((total - bad)) "$bad"
+      ct_f=$bad
+    elif [[ $ctest_rc -ne 0 ]]; then
+      record "linux ctest" 0 1 "no result"
+      ct_f=1
+    else
+      echo "  (CTest found no tests)"
+    fi
+  fi
+  if [[ $ctest_rc -ne 0 && $ct_f -eq 0 ]]; then
+    record "linux ctest exit status" 0 1 "ctest returned $ctest_rc"
+  fi
+  if [[ $ct_f -gt 0 || $ctest_rc -ne 0 ]]; then
+    echo "  ---- CTest failures (full log: ${ctest_log#"$ROOT"/})"
+    sed -n '/The following tests FAILED/,$p' "$ctest_log" | head -n 40 | sed 's/^/  | /'
+  fi
+fi
+
+if [[ "${VLX_SKIP_WINDOWS:-0}" == 1 ]]; then
+  finish
+fi
+
+# ------------------------------------------------------------------ 3. Windows builds
+section "win32: build"
+WIN32_OK=0
+build_preset win32 && WIN32_OK=1
+section "win64: build"
+WIN64_OK=0
+build_preset win64 && WIN64_OK=1
+
+# ------------------------------------------------------------------ 4. executable checks
+section "executable checks"
+SYSTEM_DLLS=(kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll version.dll msvcrt.dll
+  ole32.dll oleaut32.dll comctl32.dll comdlg32.dll shlwapi.dll ws2_32.dll winmm.dll psapi.dll
+  setupapi.dll uxtheme.dll imm32.dll userenv.dll wtsapi32.dll secur32.dll crypt32.dll bcrypt.dll
+  ntdll.dll powrprof.dll dxva2.dll iphlpapi.dll wininet.dll winspool.drv mpr.dll netapi32.dll)
+is_system_dll() {
+  local d="${1,,}" s
+  for s in "${SYSTEM_DLLS[@]}"; do
+    [[ "$d" == "$s" ]] && return 0
+  done
+  [[ "$d" == api-ms-win-* ]]
+}
+# pe_check FILE ARCH: ARCH is i386 (PE32) or x86-64 (PE32+); GUI subsystem, system DLLs only.
+pe_check() {
+  local file="$1" arch="$2" dump
+  [[ -f "$file" ]] || { echo "missing: $file"; return 1; }
+  dump="$(objdump -p "$file")" || return 1
+  local ok=0
+  if [[ "$arch" == i386 ]]; then
+    grep -q 'file format pei-i386' <<<"$dump" || { echo "not pei-i386"; ok=1; }
+    grep -qE '^Magic[[:space:]]+010b' <<<"$dump" || { echo "not PE32 (Magic 010b)"; ok=1; }
+  else
+    grep -q 'file format pei-x86-64' <<<"$dump" || { echo "not pei-x86-64"; ok=1; }
+    grep -qE '^Magic[[:space:]]+020b' <<<"$dump" || { echo "not PE32+ (Magic 020b)"; ok=1; }
+  fi
+  grep -qE '^Subsystem[[:space:]]+0+2[[:space:]]' <<<"$dump" ||
+    { echo "subsystem is not 2 (Windows GUI): $(grep -E '^Subsystem' <<<"$dump")"; ok=1; }
+  local dll dlls
+  dlls="$(sed -nE 's/^[[:space:]]*DLL Name: (.*)$/\1/p' <<<"$dump")"
+  [[ -n "$dlls" ]] || { echo "no DLL imports found"; ok=1; }
+  for dll in $dlls; do
+    is_system_dll "$dll" || { echo "imports non-system DLL $dll"; ok=1; }
+  done
+  [[ $ok -eq 0 ]] && echo "imports: $(tr '\n' ' ' <<<"$dlls")"
+  return $ok
+}
+if [[ $WIN32_OK -eq 1 ]]; then
+  check "win32 VlxMini.exe: PE32 GUI, system DLLs" pe_check "$ROOT/build/win32/app/VlxMini.exe" i386
+  objdump -p "$ROOT/build/win32/app/VlxMini.exe" | sed -nE 's/^[[:space:]]*DLL Name: (.*)$/      imports \1/p'
+else
+  record "win32 VlxMini.exe: PE32 GUI, system DLLs" 0 1 "not built"
+fi
+if [[ $WIN64_OK -eq 1 ]]; then
+  check "win64 VlxMini.exe: PE32+ GUI, system DLLs" pe_check "$WIN64/app/VlxMini.exe" x86-64
+fi
+
+# ------------------------------------------------------------------ 5. Wine
+XVFB_PID=""
+cleanup() {
+  if [[ -d "$PREFIX" ]]; then
+    WINEPREFIX="$PREFIX" timeout 30 "$WINESERVER" -k >/dev/null 2>&1 || true
+  fi
+  if [[ -n "$XVFB_PID" ]]; then
+    kill "$XVFB_PID" 2>/dev/null || true
+    wait "$XVFB_PID" 2>/dev/null || true
+    XVFB_PID=""
+  fi
+}
+trap cleanup EXIT
+trap 'echo "interrupted"; cleanup; exit 130' INT TERM
+
+# start_xvfb: an Xvfb on the first free display from :80 upwards; sets DISPLAY.
+start_xvfb() {
+  local n
+  for ((n = 80; n < 200; n++)); do
+    [[ -e "/tmp/.X$n-lock" || -e "/tmp/.X11-unix/X$n" ]] && continue
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset >"$LOGS/xvfb.log" 2>&1 &
+    XVFB_PID=$!
+    local i
+    for ((i = 0; i < 100; i++)); do
+      if [[ -e "/tmp/.X11-unix/X$n" ]] && kill -0 "$XVFB_PID" 2>/dev/null; then
+        export DISPLAY=":$n"
+        echo "  Xvfb on display :$n (pid $XVFB_PID)"
+        return 0
+      fi
+      kill -0 "$XVFB_PID" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill "$XVFB_PID" 2>/dev/null
+    wait "$XVFB_PID" 2>/dev/null
+    XVFB_PID=""
+  done
+  return 1
+}
+
+export WINEPREFIX="$PREFIX" WINEDEBUG=-all WINEARCH=win64
+# No Mono or Gecko installer prompts in a prefix nobody looks at.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+# prepare_prefix: once per build folder: wineboot, Windows 10, unmanaged X11 windows.
+prepare_prefix() {
+  [[ -f "$PREFIX/.vlx-ready" && -f "$PREFIX/system.reg" ]] && return 0
+  rm -rf "$PREFIX"
+  mkdir -p "$PREFIX"
+  echo "  creating Wine prefix ${PREFIX#"$ROOT"/}"
+  timeout -k 10 300 "$WINE" wineboot -i >"$LOGS/wineboot.log" 2>&1 || return 1
+  timeout -k 10 120 "$WINE" winecfg -v win10 >>"$LOGS/wineboot.log" 2>&1 ||
+    timeout -k 10 60 "$WINE" reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d win10 /f \
+      >>"$LOGS/wineboot.log" 2>&1 || return 1
+  timeout -k 10 60 "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+    >>"$LOGS/wineboot.log" 2>&1 || return 1
+  timeout -k 10 60 "$WINESERVER" -w >/dev/null 2>&1
+  touch "$PREFIX/.vlx-ready"
+}
+
+# run_wine_suite EXE: runs one gtest suite and records its counts.
+run_wine_suite() {
+  local exe="$1" name log rc t
+  name="$(basename "$exe" .exe)"
+  log="$LOGS/wine-$name.log"
+  t=$(date +%s)
+  (cd "$WIN64/tests" && VLX_TEST_BIN_DIR="$WIN_TEST_DIR" timeout -k 15 "$SUITE_TIMEOUT" \
+    "$WINE" "$exe" --gtest_color=no </dev/null >"$log" 2>&1)
+  rc=$?
+  local p f note="$(($(date +%s) - t))s"
+  p=$(sed -nE 's/^\[  PASSED  \] ([0-9]+) tests?.*/\1/p' "$log" | tail -n 1)
+  f=$(sed -nE 's/^\[  FAILED  \] ([0-9]+) tests?, listed below.*/\1/p' "$log" | tail -n 1)
+  p=${p:-0}
+  f=${f:-0}
+  if [[ $rc -eq 124 || $rc -eq 137 ]]; then
+    f=$((f + 1))
+    note="$note, timed out after ${SUITE_TIMEOUT}s"
+  elif [[ $rc -ne 0 && $f -eq 0 ]]; then
+    f=$((f + 1))
+    note="$note, exit status $rc"
+  elif ! grep -q '^\[==========\] .* ran\.' "$log"; then
+    f=$((f + 1))
+    note="$note, no gtest summary"
+  fi
+  record "wine $name" "$p" "$f" "$note"
+  if [[ $f -gt 0 ]]; then
+    grep -E '^\[  FAILED  \] [A-Za-z_0-9/]+\.' "$log" | sort -u | sed 's/^/      /' | head -n 30
+    echo "      (log: ${log#"$ROOT"/})"
+    if ! grep -q '^\[==========\] .* ran\.' "$log"; then
+      tail -n 15 "$log" | sed 's/^/      | /'
+    fi
+  fi
+}
+
+if [[ $WIN64_OK -eq 1 ]]; then
+  section "win64: suites under Wine"
+  if ! start_xvfb; then
+    record "start Xvfb" 0 1
+  elif ! prepare_prefix; then
+    record "prepare Wine prefix" 0 1 "see ${LOGS#"$ROOT"/}/wineboot.log"
+  else
+    # Keep one wineserver up for the whole run (services live as long as it does).
+    timeout 10 "$WINESERVER" -p >/dev/null 2>&1 || true
+    WIN_TEST_DIR="Z:${WIN64//\//\\}\\tests"
+    shopt -s nullglob
+    suites=("$WIN64"/tests/vlx_*_tests.exe)
+    shopt -u nullglob
+    if [[ ${#suites[@]} -eq 0 ]]; then
+      record "win64 test suites present" 0 1 "none built"
+    fi
+    for exe in "${suites[@]}"; do
+      run_wine_suite "$exe"
+    done
+    # The program itself starts and ends with exit code 0.
+    if [[ -f "$WIN64/app/VlxMini.exe" ]]; then
+      check "wine VlxMini.exe -normal exits 0" \
+        timeout -k 10 120 "$WINE" "$WIN64/app/VlxMini.exe" -normal
+    else
+      record "wine VlxMini.exe -normal exits 0" 0 1 "not built"
+    fi
+  fi
+  cleanup
+fi
+
+finish
