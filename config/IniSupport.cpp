@@ -1,0 +1,66 @@
+#include "config/IniSupport.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "platform/FileUtil.h"
+#include "platform/Platform.h"
+#include "platform/Text.h"
+
+namespace inisupport {
+
+namespace {
+bool IsDelimiter(char c) {
+  return c == '\\' || c == '/' || c == ':';
+}
+}  // namespace
+
+std::string FolderPart(const std::string& path) {
+  size_t i = path.find_last_of("\\/:");
+  if (i == std::string::npos) return {};
+  if (i > 0 && path[i] != ':' && !IsDelimiter(path[i - 1])) return path.substr(0, i);
+  return path.substr(0, i + 1);
+}
+
+void EnsureFolder(const std::string& folder) {
+  if (folder.empty() || folder == "\\" || folder == ".\\") return;
+  for (int attempt = 0; attempt < 101; ++attempt) {
+    if (fileutil::DirectoryExists(folder)) return;
+    fileutil::ForceDirectories(folder);
+  }
+}
+
+bool ReadWholeFile(const std::string& path, uint32_t shareMode, std::string& bytes) {
+  bytes.clear();
+  plat::Handle file = plat::CreateFileW(path, plat::kGENERIC_READ, shareMode, plat::kOPEN_EXISTING);
+  if (file == plat::kInvalidHandle) return false;
+  bool ok = true;
+  int64_t size = plat::GetFileSizeEx(file);
+  if (size < 0) {
+    ok = false;
+  } else {
+    bytes.resize(static_cast<size_t>(size));
+    size_t done = 0;
+    while (done < bytes.size()) {
+      uint32_t chunk = static_cast<uint32_t>(std::min<size_t>(bytes.size() - done, 1u << 24));
+      uint32_t read = 0;
+      if (!plat::ReadFile(file, bytes.data() + done, chunk, &read)) {
+        ok = false;
+        break;
+      }
+      if (read == 0) break;  // the file shrank meanwhile
+      done += read;
+    }
+    bytes.resize(done);
+  }
+  uint32_t error = plat::GetLastError();
+  plat::CloseHandle(file);
+  if (!ok) plat::SetLastError(error);
+  return ok;
+}
+
+std::vector<std::string> DecodeLines(const std::string& bytes) {
+  return txt::SplitLines(txt::DecodeTextFile(bytes));
+}
+
+}  // namespace inisupport
