@@ -4,12 +4,15 @@
 #include <string>
 #include <vector>
 
+#include "diag/uAppLog.h"
 #include "platform/Text.h"
 
 namespace {
 
 int RunVlxMini(const std::vector<std::string>& params) {
-  (void)params;
+  InitDefaultAppLog();
+  LogRun("ParamStr(1) : " + (params.size() > 1 ? params[1] : std::string()));
+  DoneAppLog();
   return 0;
 }
 

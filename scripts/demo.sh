@@ -12,6 +12,7 @@ cd "$ROOT"
 JOBS="${VLX_JOBS:-$(nproc 2>/dev/null || echo 2)}"
 BIN="$ROOT/build/linux-release"
 
+mkdir -p "$ROOT/build"
 bash "$ROOT/scripts/deps.sh" >/dev/null
 echo "== building the Linux programs (preset linux-release)"
 cmake --preset linux-release >"$ROOT/build/demo-configure.log" 2>&1 ||
