@@ -54,7 +54,10 @@ bool ReadFromStart(plat::Handle file, int64_t size, std::string& bytes) {
 }
 
 std::string NumberedName(const std::string& firstName, int n) {
-  return fileutil::ChangeFileExt(firstName, "_" + std::to_string(n) + ".log");
+  std::string ext = "_";
+  ext += std::to_string(n);
+  ext += ".log";
+  return fileutil::ChangeFileExt(firstName, ext);
 }
 
 std::string BackupName(const std::string& name, int i) {
@@ -96,17 +99,18 @@ bool TLogObj::Open(const std::string& Name) {
   if (file == plat::kInvalidHandle) return false;
   fStream = file;
   fFileName = Name;
-  const int64_t size = plat::GetFileSizeEx(file);
-  bool ok = size >= 0;
-  if (ok && size > 0) {
-    std::string mark;
-    ok = ReadFromStart(file, std::min<int64_t>(size, 2), mark);
-    if (ok && mark != kBom) ok = ConvertLegacyAnsi(size);
+  // A new handle reads from the start: look at the first two bytes, then go to the end.
+  char mark[2] = {0, 0};
+  uint32_t read = 0;
+  bool ok = plat::ReadFile(file, mark, 2, &read);
+  int64_t size = ok ? plat::SetFilePointerEx(file, 0, plat::kFILE_END) : -1;
+  ok = size >= 0;
+  if (ok && size > 0 && std::string(mark, read) != kBom) {
+    ok = ConvertLegacyAnsi(size);
+    if (ok) size = plat::SetFilePointerEx(file, 0, plat::kFILE_END);
+    ok = ok && size >= 0;
   }
-  if (ok) {
-    fCurrentSize = plat::SetFilePointerEx(file, 0, plat::kFILE_END);
-    ok = fCurrentSize >= 0;
-  }
+  if (ok) fCurrentSize = size;
   if (!ok) {
     // Leave the file as it was found (not even an empty one is deleted here).
     plat::CloseHandle(file);
