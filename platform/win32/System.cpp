@@ -234,12 +234,18 @@ std::string WideCharToMultiByte(uint32_t codePage, const std::u16string& text) {
   if (text.empty()) return {};
   const auto* chars = reinterpret_cast<const wchar_t*>(text.data());
   const int size = static_cast<int>(text.size());
-  // No default character of our own: each code page's default is "?" (and
-  // UTF-8/UTF-7 accept none).
-  const int bytes = ::WideCharToMultiByte(codePage, 0, chars, size, nullptr, 0, nullptr, nullptr);
+  // Characters the code page cannot hold become its default character ("?"), not a
+  // look-alike ("O" for an Omega). UTF-8, UTF-7 and a few other code pages take no
+  // flags: they are asked again without.
+  DWORD flags = WC_NO_BEST_FIT_CHARS;
+  int bytes = ::WideCharToMultiByte(codePage, flags, chars, size, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0 && ::GetLastError() == ERROR_INVALID_FLAGS) {
+    flags = 0;
+    bytes = ::WideCharToMultiByte(codePage, flags, chars, size, nullptr, 0, nullptr, nullptr);
+  }
   if (bytes <= 0) return {};
   std::string result(static_cast<size_t>(bytes), '\0');
-  ::WideCharToMultiByte(codePage, 0, chars, size, result.data(), bytes, nullptr, nullptr);
+  ::WideCharToMultiByte(codePage, flags, chars, size, result.data(), bytes, nullptr, nullptr);
   return result;
 }
 

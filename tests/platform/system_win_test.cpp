@@ -1,0 +1,295 @@
+// System facts, run-time bindings, environment, session, time, code pages,
+// version resources and processes through the Win32 backend.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+#include "platform/Text.h"
+
+namespace wintest {
+
+// Whether the tests run under Wine rather than Windows.
+bool UnderWine() {
+  HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+  return ntdll && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+}  // namespace wintest
+
+namespace {
+
+using namespace plat;
+
+std::string ProgramFolder() {
+  const std::string self = plat::GetModuleFileNameW();
+  return self.substr(0, self.rfind('\\') + 1);
+}
+
+std::string HelperPath() {
+  return ProgramFolder() + "verres_helper.exe";
+}
+
+uint32_t Word(const std::string& bytes, size_t offset) {
+  return static_cast<uint8_t>(bytes[offset]) | static_cast<uint8_t>(bytes[offset + 1]) << 8;
+}
+
+uint32_t Dword(const std::string& bytes, size_t offset) {
+  return Word(bytes, offset) | Word(bytes, offset + 2) << 16;
+}
+
+// UTF-16LE bytes of text with its terminator, as string values come back.
+std::string Utf16Z(const std::string& text) {
+  std::string bytes = txt::Utf8ToUtf16LeBytes(text);
+  bytes.append(2, '\0');
+  return bytes;
+}
+
+TEST(SystemWin, VersionFactsAndArchitecture) {
+  OsVersionInfo version;
+  ASSERT_TRUE(plat::GetVersionExW(version));
+  EXPECT_GE(version.major, 5u);
+  EXPECT_EQ(version.platformId, kVER_PLATFORM_WIN32_NT);
+  EXPECT_GT(version.build, 0u);
+  EXPECT_TRUE(version.productType == kVER_NT_WORKSTATION || version.productType == kVER_NT_SERVER ||
+              version.productType == kVER_NT_DOMAIN_CONTROLLER);
+
+  EXPECT_TRUE(HasGetNativeSystemInfo());
+  EXPECT_TRUE(Kernel32HasExport("GetNativeSystemInfo"));
+  EXPECT_TRUE(Kernel32HasExport("IsWow64Process"));
+  EXPECT_FALSE(Kernel32HasExport("NoSuchFunctionAnywhere"));
+  EXPECT_EQ(plat::GetLastError(), kERROR_PROC_NOT_FOUND);
+
+  const SystemInfo native = plat::GetNativeSystemInfo();
+  const SystemInfo own = plat::GetSystemInfo();
+  EXPECT_GE(native.numberOfProcessors, 1u);
+  EXPECT_EQ(native.pageSize, 4096u);
+  EXPECT_EQ(native.allocationGranularity, 65536u);
+  EXPECT_LT(own.minimumApplicationAddress, own.maximumApplicationAddress);
+  bool wow64 = true;
+  ASSERT_TRUE(plat::IsWow64Process(plat::GetCurrentProcess(), wow64));
+#ifdef _WIN64
+  EXPECT_EQ(native.processorArchitecture, kPROCESSOR_ARCHITECTURE_AMD64);
+  EXPECT_EQ(own.processorArchitecture, kPROCESSOR_ARCHITECTURE_AMD64);
+  EXPECT_FALSE(wow64);
+#else
+  EXPECT_EQ(own.processorArchitecture, kPROCESSOR_ARCHITECTURE_INTEL);
+  EXPECT_EQ(wow64, native.processorArchitecture == kPROCESSOR_ARCHITECTURE_AMD64);
+#endif
+  bool unchanged = true;
+  EXPECT_FALSE(plat::IsWow64Process(0, unchanged));
+  EXPECT_FALSE(unchanged);
+
+  EXPECT_GT(plat::GetSystemMetrics(kSM_CXSCREEN), 0);
+  EXPECT_EQ(plat::GetSystemMetrics(kSM_SERVERR2), 0);
+}
+
+TEST(SystemWin, EnvironmentVariables) {
+  const std::string name = "VLX_TEST_" + std::to_string(plat::GetCurrentProcessId());
+  EXPECT_EQ(plat::GetEnvironmentVariableW(name), std::nullopt);
+  ASSERT_TRUE(plat::SetEnvironmentVariableW(name, std::string("Ωmega Тест")));
+  EXPECT_EQ(plat::GetEnvironmentVariableW(name), "Ωmega Тест");
+  EXPECT_EQ(plat::GetEnvironmentVariableW(txt::LowerCase(name)), "Ωmega Тест");
+
+  // Longer than the first buffer the wrapper tries.
+  const std::string longValue(1000, 'v');
+  ASSERT_TRUE(plat::SetEnvironmentVariableW(name, longValue));
+  EXPECT_EQ(plat::GetEnvironmentVariableW(name), longValue);
+
+  // A variable set to nothing exists and is empty; a successful read keeps the
+  // caller's last error as the real function does.
+  ASSERT_TRUE(plat::SetEnvironmentVariableW(name, std::string()));
+  plat::SetLastError(4321);
+  EXPECT_EQ(plat::GetEnvironmentVariableW(name), std::string());
+  EXPECT_EQ(plat::GetLastError(), 4321u);
+
+  ASSERT_TRUE(plat::SetEnvironmentVariableW(name, std::nullopt));
+  EXPECT_EQ(plat::GetEnvironmentVariableW(name), std::nullopt);
+  EXPECT_EQ(plat::GetLastError(), 203u);  // ERROR_ENVVAR_NOT_FOUND
+}
+
+TEST(SystemWin, ShellFoldersUserAndModules) {
+  std::string appData;
+  ASSERT_TRUE(plat::SHGetSpecialFolderPathW(kCSIDL_APPDATA, appData));
+  EXPECT_NE(plat::GetFileAttributesW(appData) & kFILE_ATTRIBUTE_DIRECTORY, 0u);
+  EXPECT_NE(appData.back(), '\\');
+  std::string windows;
+  ASSERT_TRUE(plat::SHGetSpecialFolderPathW(kCSIDL_WINDOWS, windows));
+  EXPECT_TRUE(txt::SameText(windows, "C:\\windows"));
+  std::string unknown = "unchanged";
+  EXPECT_FALSE(plat::SHGetSpecialFolderPathW(0x7E, unknown));
+
+  std::string user;
+  ASSERT_TRUE(plat::GetUserNameW(user, 257));
+  EXPECT_FALSE(user.empty());
+  std::string tooSmall;
+  EXPECT_FALSE(plat::GetUserNameW(tooSmall, 1));
+  EXPECT_EQ(plat::GetLastError(), kERROR_INSUFFICIENT_BUFFER);
+  EXPECT_TRUE(plat::GetUserNameW(tooSmall, static_cast<uint32_t>(user.size()) + 1));
+  EXPECT_EQ(tooSmall, user);
+
+  EXPECT_TRUE(txt::EndsText("\\vlx_platform_tests.exe", plat::GetModuleFileNameW()));
+  EXPECT_TRUE(txt::SameText(plat::GetModuleFileNameW("kernel32.dll"),
+                            windows + "\\system32\\kernel32.dll"));
+  EXPECT_EQ(plat::GetModuleFileNameW("notloaded.dll"), "");
+  plat::OutputDebugStringW("vlx test: debug output Ω");
+}
+
+TEST(SystemWin, ClockAndLocale) {
+  const uint64_t start = plat::GetTickCount64();
+  const uint32_t start32 = plat::GetTickCount();
+  // GetTickCount is the low half of GetTickCount64.
+  EXPECT_LT(start32 - static_cast<uint32_t>(start), 1000u);
+  plat::Sleep(50);
+  const uint64_t elapsed = plat::GetTickCount64() - start;
+  EXPECT_GE(elapsed, 30u);  // the tick moves in steps of about 16 ms
+  EXPECT_LT(elapsed, 5000u);
+  const SystemTime now = plat::GetLocalTime();
+  EXPECT_GE(now.year, 2024);
+  EXPECT_GE(now.month, 1);
+  EXPECT_LE(now.month, 12);
+  EXPECT_LE(now.dayOfWeek, 6);
+
+  EXPECT_NE(plat::GetACP(), 0u);
+  EXPECT_NE(plat::GetSystemDefaultLangID(), 0);
+  const std::string separator = plat::GetUserDecimalSeparator();
+  EXPECT_FALSE(separator.empty());
+  EXPECT_LE(separator.size(), 3u);
+}
+
+TEST(SystemWin, CodePageConversions) {
+  EXPECT_EQ(plat::MultiByteToWideChar(1252, "\x80 caf\xE9"), u"\u20AC caf\u00E9");
+  EXPECT_EQ(plat::WideCharToMultiByte(1252, u"\u20AC caf\u00E9"), "\x80 caf\xE9");
+  // Letters cp1252 cannot hold become its default character, not a look-alike.
+  EXPECT_EQ(plat::WideCharToMultiByte(1252, u"\u0416\u03A9\u0100"), "???");
+  EXPECT_EQ(plat::WideCharToMultiByte(1251, u"\u0416\u00E9"), "\xC6?");
+  EXPECT_EQ(plat::MultiByteToWideChar(1251, "\xC6"), u"\u0416");
+  EXPECT_EQ(plat::WideCharToMultiByte(65001, u"\u0416"), "\xD0\x96");
+  EXPECT_EQ(plat::MultiByteToWideChar(65001, "\xD0\x96"), u"\u0416");
+  EXPECT_EQ(plat::MultiByteToWideChar(1252, ""), u"");
+  EXPECT_EQ(plat::MultiByteToWideChar(0, "abc"), u"abc");
+}
+
+TEST(SystemWin, VersionResourceOfAHelperProgram) {
+  const std::string helper = HelperPath();
+  const uint32_t size = plat::GetFileVersionInfoSizeW(helper);
+  ASSERT_GT(size, 0u);
+  std::string block;
+  ASSERT_TRUE(plat::GetFileVersionInfoW(helper, block));
+  EXPECT_EQ(block.size(), size);
+
+  std::string fixed;
+  ASSERT_TRUE(plat::VerQueryValueW(block, "\\", fixed));
+  ASSERT_EQ(fixed.size(), 52u);
+  EXPECT_EQ(Dword(fixed, 0), 0xFEEF04BDu);   // signature
+  EXPECT_EQ(Dword(fixed, 8), 0x00010002u);   // file version 1.2
+  EXPECT_EQ(Dword(fixed, 12), 0x00030004u);  // .3.4
+  EXPECT_EQ(Dword(fixed, 16), 0x00050006u);  // product version 5.6
+  EXPECT_EQ(Dword(fixed, 20), 0x00070008u);  // .7.8
+  EXPECT_EQ(Dword(fixed, 28), 0u);           // flags
+  EXPECT_EQ(Dword(fixed, 36), 1u);           // VFT_APP
+
+  std::string translations;
+  ASSERT_TRUE(plat::VerQueryValueW(block, "\\VarFileInfo\\Translation", translations));
+  ASSERT_EQ(translations.size(), 8u);
+  EXPECT_EQ(Word(translations, 0), 0x0409u);
+  EXPECT_EQ(Word(translations, 2), 1252u);
+  EXPECT_EQ(Word(translations, 4), 0x0407u);
+  EXPECT_EQ(Word(translations, 6), 1200u);
+
+  std::string text;
+  ASSERT_TRUE(plat::VerQueryValueW(block, "\\StringFileInfo\\040904E4\\FileVersion", text));
+  EXPECT_EQ(text, Utf16Z("1.2.3.4"));
+  ASSERT_TRUE(plat::VerQueryValueW(block, "\\StringFileInfo\\040904E4\\ProductName", text));
+  EXPECT_EQ(text, Utf16Z("Velmora Ωmega Тест"));
+  ASSERT_TRUE(plat::VerQueryValueW(block, "\\StringFileInfo\\040704B0\\FileDescription", text));
+  EXPECT_EQ(text, Utf16Z("Hilfsprogramm für Versionsdaten"));
+  ASSERT_TRUE(plat::VerQueryValueW(block, "\\StringFileInfo\\040904e4\\companyname", text));
+  EXPECT_EQ(text, Utf16Z("Trevanic Test"));
+  EXPECT_FALSE(plat::VerQueryValueW(block, "\\StringFileInfo\\040904E4\\LegalCopyright", text));
+  EXPECT_FALSE(plat::VerQueryValueW(block, "\\StringFileInfo\\04090000\\FileVersion", text));
+}
+
+TEST(SystemWin, VersionResourceFailures) {
+  const std::string missing = ProgramFolder() + "no_such_file.exe";
+  EXPECT_EQ(plat::GetFileVersionInfoSizeW(missing), 0u);
+  EXPECT_EQ(plat::GetLastError(), kERROR_FILE_NOT_FOUND);
+  std::string block = "unchanged";
+  EXPECT_FALSE(plat::GetFileVersionInfoW(missing, block));
+  EXPECT_EQ(block, "unchanged");
+  // The test program itself carries no version resource.
+  EXPECT_EQ(plat::GetFileVersionInfoSizeW(plat::GetModuleFileNameW()), 0u);
+  EXPECT_EQ(plat::GetLastError(), kERROR_RESOURCE_DATA_NOT_FOUND);
+}
+
+// A child process started with the real API, ended when the test is done.
+class Child {
+ public:
+  explicit Child(const std::string& exe) {
+    std::wstring commandLine = L"\"" + std::wstring(exe.begin(), exe.end()) + L"\" wait";
+    STARTUPINFOW startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    ZeroMemory(&info_, sizeof info_);
+    started_ = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                nullptr, &startup, &info_) != FALSE;
+  }
+  ~Child() {
+    if (!started_) return;
+    ::TerminateProcess(info_.hProcess, 0);
+    ::CloseHandle(info_.hThread);
+    ::CloseHandle(info_.hProcess);
+  }
+  bool started() const { return started_; }
+  uint32_t pid() const { return info_.dwProcessId; }
+  HANDLE process() const { return info_.hProcess; }
+
+ private:
+  PROCESS_INFORMATION info_;
+  bool started_ = false;
+};
+
+const ProcessEntry* FindPid(const std::vector<ProcessEntry>& entries, uint32_t pid) {
+  auto it = std::find_if(entries.begin(), entries.end(),
+                         [pid](const ProcessEntry& e) { return e.pid == pid; });
+  return it == entries.end() ? nullptr : &*it;
+}
+
+TEST(SystemWin, SnapshotOpenAndTerminate) {
+  std::vector<ProcessEntry> entries;
+  ASSERT_TRUE(plat::SnapshotProcesses(entries));
+  const ProcessEntry* self = FindPid(entries, plat::GetCurrentProcessId());
+  ASSERT_NE(self, nullptr);
+  EXPECT_TRUE(txt::SameText(self->exeFile, "vlx_platform_tests.exe"));
+  EXPECT_GE(self->threads, 1u);
+  EXPECT_EQ(plat::GetCurrentProcessId(), ::GetCurrentProcessId());
+
+  Child child(HelperPath());
+  ASSERT_TRUE(child.started());
+  ASSERT_TRUE(plat::SnapshotProcesses(entries));
+  const ProcessEntry* entry = FindPid(entries, child.pid());
+  ASSERT_NE(entry, nullptr);
+  EXPECT_EQ(entry->exeFile, "verres_helper.exe");
+  EXPECT_EQ(entry->parentPid, plat::GetCurrentProcessId());
+
+  const Handle process = plat::OpenProcess(kPROCESS_TERMINATE, false, child.pid());
+  ASSERT_NE(process, 0u);
+  EXPECT_TRUE(plat::TerminateProcess(process, 7));
+  EXPECT_TRUE(plat::CloseHandle(process));
+  ASSERT_EQ(::WaitForSingleObject(child.process(), 5000), WAIT_OBJECT_0);
+  DWORD exitCode = 0;
+  ASSERT_TRUE(::GetExitCodeProcess(child.process(), &exitCode));
+  EXPECT_EQ(exitCode, 7u);
+
+  ASSERT_TRUE(plat::SnapshotProcesses(entries));
+  EXPECT_EQ(FindPid(entries, child.pid()), nullptr);
+  // Process ids are multiples of four: this one can never exist.
+  EXPECT_EQ(plat::OpenProcess(kPROCESS_TERMINATE, false, 0x7FFFFFF1u), 0u);
+  EXPECT_EQ(plat::GetLastError(), kERROR_INVALID_PARAMETER);
+}
+
+}  // namespace
