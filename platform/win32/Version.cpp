@@ -52,12 +52,15 @@ bool VerQueryValueW(const std::string& block, const std::string& subBlock, std::
   void* data = nullptr;
   UINT length = 0;
   if (!::VerQueryValueW(aligned.data(), wide.c_str(), &data, &length) || !data) return false;
-  if (IsStringQuery(wide)) {
-    // Text values are counted in characters; hand them out with their terminator.
+  if (IsStringQuery(wide) && length == 0) {
+    value.clear();  // a string table itself, or a value without even a terminator
+  } else if (IsStringQuery(wide)) {
+    // Text values are counted in characters: hand out the text up to its first
+    // terminator, then exactly one terminator.
     const auto* text = static_cast<const char16_t*>(data);
-    size_t chars = length;
-    while (chars > 0 && text[chars - 1] == u'\0')
-      --chars;
+    size_t chars = 0;
+    while (chars < length && text[chars] != u'\0')
+      ++chars;
     value.assign(static_cast<const char*>(data), chars * sizeof(char16_t));
     value.append(sizeof(char16_t), '\0');
   } else {

@@ -10,6 +10,7 @@
 
 #include "platform/Platform.h"
 #include "platform/Text.h"
+#include "tests/support/Sandbox.h"
 
 namespace wintest {
 
@@ -210,7 +211,12 @@ TEST(SystemWin, VersionResourceOfAHelperProgram) {
   EXPECT_EQ(text, Utf16Z("Hilfsprogramm für Versionsdaten"));
   ASSERT_TRUE(plat::VerQueryValueW(block, "\\StringFileInfo\\040904e4\\companyname", text));
   EXPECT_EQ(text, Utf16Z("Trevanic Test"));
+  ASSERT_TRUE(plat::VerQueryValueW(block, "\\StringFileInfo\\040904E4\\Comments", text));
+  EXPECT_EQ(test::Hex(text), test::Hex(Utf16Z("")));
+  ASSERT_TRUE(plat::VerQueryValueW(block, "\\StringFileInfo\\040904E4", text));
+  EXPECT_EQ(text, "");  // a table, not a value
   EXPECT_FALSE(plat::VerQueryValueW(block, "\\StringFileInfo\\040904E4\\LegalCopyright", text));
+  EXPECT_EQ(plat::GetLastError(), kERROR_RESOURCE_TYPE_NOT_FOUND);
   EXPECT_FALSE(plat::VerQueryValueW(block, "\\StringFileInfo\\04090000\\FileVersion", text));
 }
 
