@@ -39,8 +39,8 @@ struct RegKeyNode {
   // Access rights a caller may open this key with; a wider request fails with 5.
   uint32_t allowedAccess = plat::kKEY_ALL_ACCESS;
   std::vector<RegValue> values;  // in creation order
+  // Subkeys enumerate in this (case-insensitive, alphabetical) order, as on Windows.
   std::map<std::string, std::unique_ptr<RegKeyNode>, NoCaseLess> subkeys;
-  std::vector<std::string> subkeyOrder;  // creation order of subkeys (names as created)
 };
 
 struct VersionResource {
@@ -55,7 +55,9 @@ struct VersionResource {
 };
 
 struct FileMeta {
-  std::optional<uint32_t> attributes;  // when unset the file reads as ARCHIVE (or DIRECTORY)
+  // When unset the file reads as ARCHIVE (a folder as DIRECTORY). The DIRECTORY
+  // bit marks an entry that seeding a machine creates as a folder.
+  std::optional<uint32_t> attributes;
   std::optional<VersionResource> version;
 };
 
@@ -83,6 +85,7 @@ struct Machine {
   uint16_t processArchitecture = plat::kPROCESSOR_ARCHITECTURE_INTEL;  // the program is 32-bit
   bool hasGetNativeSystemInfo = true;
   bool hasIsWow64Process = true;
+  std::vector<std::string> missingExports;  // further kernel32 functions this Windows lacks
   bool wow64 = true;  // the program runs under WOW64
   int serverR2 = 0;   // GetSystemMetrics(SM_SERVERR2)
   int screenWidth = 1920, screenHeight = 1080;
@@ -93,7 +96,9 @@ struct Machine {
   uint16_t systemDefaultLangId = 1033;
   std::string decimalSeparator = ".";
 
-  // Session.
+  // Session. exePath, currentDirectory, selfPid and environment belong to the
+  // running program: a file-backed session starts with the file's values and
+  // keeps its own changes of them to itself (they are never written back).
   std::string userName = "Gamer";
   std::string exePath = "C:\\Program Files (x86)\\Velmora\\VlxMini.exe";
   std::string systemDir = "C:\\Windows\\System32";  // kernel32.dll lives here
@@ -101,7 +106,8 @@ struct Machine {
   uint32_t selfPid = 0;  // this program's pid in the process table (0 = not listed)
   std::map<std::string, std::string, NoCaseLess> environment;
   std::map<int, std::string> specialFolders;  // CSIDL -> path
-  std::map<char, std::string> drives;         // 'C' -> host folder
+  std::map<char, std::string> drives;         // 'C' -> host folder (relative: to home)
+  std::string home;  // host folder relative drive folders are resolved against (not persisted)
 
   // Registry: roots by predefined handle value, each holding the 64-bit view
   // (the 32-bit view of HKLM\SOFTWARE is its WOW6432Node subkey).
@@ -122,37 +128,66 @@ struct Machine {
   // Debug output (OutputDebugStringW), not persisted.
   std::vector<std::string> debugOutput;
 
+  // Keys of [machine] this version does not know, kept in order.
+  std::vector<std::pair<std::string, std::string>> extra;
   // Sections of the machine file this version does not know, kept verbatim.
   std::vector<std::string> unknownSections;
 };
 
 // ---------------------------------------------------------------- the current machine
 // The sim backend works on one machine at a time. Lock() serialises access among
-// threads; Changed() writes a file-backed machine through at once (atomic replace).
+// threads and, for a file-backed machine, among processes (flock on
+// home/machine.lock) and picks up changes other processes wrote; Changed() writes
+// a file-backed machine through at once (atomic replace). Hold the lock across a
+// whole read-modify-Changed() step. Lock() is recursive.
 class Session {
  public:
+  // The lock type Lock() hands out (a recursive mutex plus the inter-process lock).
+  class Mutex {
+   public:
+    explicit Mutex(Session& s) : s_(s) {}
+    void lock();
+    void unlock();
+
+   private:
+    Session& s_;
+  };
+  ~Session();
   // Machine backed by home/machine.txt (created from the default when missing).
   static std::shared_ptr<Session> OpenHome(const std::string& homeDir);
   // Machine kept in memory only.
   static std::shared_ptr<Session> InMemory(std::unique_ptr<Machine> machine);
 
-  std::unique_lock<std::recursive_mutex> Lock();
+  std::unique_lock<Mutex> Lock();
   Machine& machine();       // call with the lock held
   void Changed();           // persist after a change (no-op in memory)
   void ReloadIfChanged();   // pick up changes other processes wrote (file-backed)
   const std::string& homeDir() const { return home_; }
 
  private:
+  struct Local;  // the running program's own fields (see Machine)
+  static void ExchangeLocal(Machine& m, Local& l);
+  Session() = default;
+  void Load();   // reads home/machine.txt (lock held)
+  std::string Stamp() const;
+  uint64_t ReadGeneration() const;
+
   std::recursive_mutex mutex_;
+  Mutex lockable_{*this};
+  int depth_ = 0;      // nesting of Lock() (mutex_ held)
+  int lockFd_ = -1;    // home/machine.lock
   std::unique_ptr<Machine> machine_;
+  std::unique_ptr<Local> fileLocal_;  // those fields as the file has them
   std::string home_;
   std::string stamp_;
+  uint64_t generation_ = 0;
 };
 
 // Installs a session as the current one (replacing any other). Returns the old one.
 std::shared_ptr<Session> Install(std::shared_ptr<Session> session);
 // The current session; on first use opens $VLXSIM_HOME (or fails loudly when unset).
 Session& Current();
+std::shared_ptr<Session> CurrentSession();
 
 // ---------------------------------------------------------------- machine file
 std::string Serialize(const Machine& machine);
@@ -160,6 +195,11 @@ std::string Serialize(const Machine& machine);
 bool Parse(const std::string& text, Machine& machine, std::string& error);
 // The default machine compiled into the program: a believable gaming PC.
 std::string DefaultMachineText();
+// Creates on the host what a machine file names but cannot hold: the drive
+// folders, the special folders, the program's folders, every [file] entry (folders
+// for DIRECTORY entries, small placeholder files otherwise) and the processes'
+// image files. Existing files are left alone. False with a message on failure.
+bool Materialize(const Machine& machine, std::string& error);
 
 // ---------------------------------------------------------------- path mapping
 // Host path of a Windows path on a mapped drive; empty when the drive is not mapped.
@@ -170,7 +210,10 @@ std::string HostPath(const Machine& machine, const std::string& windowsPath);
 // temporary folder that ScopedMachine removes at the end.
 class MachineBuilder {
  public:
-  MachineBuilder();
+  MachineBuilder();  // starts from the default machine, with a manual clock
+  MachineBuilder(MachineBuilder&& other) noexcept;
+  MachineBuilder& operator=(MachineBuilder&&) = delete;
+  ~MachineBuilder();  // removes the temporary folder unless a machine was built
   MachineBuilder& Os(uint32_t major, uint32_t minor, uint32_t build = 0,
                      uint8_t productType = plat::kVER_NT_WORKSTATION);
   MachineBuilder& SuiteMask(uint16_t mask);
