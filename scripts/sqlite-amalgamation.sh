@@ -97,6 +97,20 @@ if [[ ! -d "$TREE" || "$(cat "$STAMP" 2>/dev/null)" != "$WANT" ]]; then
     say "apt-get update"
     apt-get "${APT_OPTS[@]}" update -q >/dev/null || die "apt-get update failed"
   fi
+  if ! apt-cache showsrc "$SRC_PKG" 2>/dev/null | grep -qx "Version: $SRC_VER"; then
+    # The archive no longer publishes the source of the installed version (a newer
+    # update replaced it): move libsqlite3-dev to the published version, so that the
+    # Linux and Windows builds still use the same SQLite.
+    [[ $(id -u) -eq 0 ]] || die "source of $SRC_PKG $SRC_VER is not published; run as root to update libsqlite3-dev"
+    say "source $SRC_PKG $SRC_VER is not published any more: updating libsqlite3-dev"
+    DEBIAN_FRONTEND=noninteractive apt-get "${APT_OPTS[@]}" install -y -q libsqlite3-dev sqlite3 >/dev/null ||
+      die "could not update libsqlite3-dev"
+    SRC_VER="$(dpkg-query -W -f '${source:Version}' libsqlite3-dev)"
+    WANT="$SRC_PKG $SRC_VER"
+    upstream="${SRC_VER#*:}"
+    upstream="${upstream%-*}"
+    TREE="$PKGDIR/$SRC_PKG-$upstream"
+  fi
   say "fetching source package $SRC_PKG=$SRC_VER"
   fetch || die "apt-get source $SRC_PKG=$SRC_VER failed"
   [[ -d "$TREE" ]] || TREE="$(find "$PKGDIR" -mindepth 1 -maxdepth 1 -type d | head -n1)"
@@ -130,5 +144,5 @@ cp "$BLD/sqlite3.c" "$BLD/sqlite3.h" "$TMP_OUT/"
 echo "$WANT" >"$TMP_OUT/VERSION"
 rm -rf "$OUT"
 mv "$TMP_OUT" "$OUT"
-rm -rf "$BLD"
+rm -rf "$BLD" "$PKGDIR"
 say "built $OUT ($WANT, $(grep -m1 '#define SQLITE_VERSION ' "$OUT/sqlite3.h" | awk '{print $3}'))"
