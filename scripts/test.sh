@@ -3,13 +3,15 @@
 #
 #   1. installs missing packages (scripts/deps.sh) and the SQLite amalgamation
 #      (scripts/sqlite-amalgamation.sh);
-#   2. builds preset "linux" (Debug, ASan+UBSan) and runs its suites with CTest;
-#   3. builds presets "win32" (the product) and "win64" with every target;
-#   4. checks the Windows executables with objdump (PE kind, GUI subsystem, system DLLs only);
-#   5. runs every win64 suite (build/win64/tests/vlx_*_tests.exe) under wine64 in a private
+#   2. checks that the C++ sources follow .clang-format;
+#   3. builds preset "linux" (Debug, ASan+UBSan) and runs its suites with CTest;
+#   4. builds presets "win32" (the product) and "win64" with every target; every build
+#      must be free of compiler warnings;
+#   5. checks the Windows executables with objdump (PE kind, GUI subsystem, system DLLs only);
+#   6. runs every win64 suite (build/win64/tests/vlx_*_tests.exe) under wine64 in a private
 #      prefix (build/win64/wineprefix) on an Xvfb display of its own, and starts
 #      build/win64/app/VlxMini.exe once;
-#   6. ends with one line "N passed, N failed" summed over everything.
+#   7. ends with one line "N passed, N failed" summed over everything.
 # Exit status: 0 when nothing failed, 1 otherwise.
 #
 # What the suites get:
@@ -104,7 +106,28 @@ if ! bash "$ROOT/scripts/sqlite-amalgamation.sh"; then
   record "SQLite amalgamation" 0 1
 fi
 
-# ------------------------------------------------------------------ 2. Linux
+# ------------------------------------------------------------------ 2. style
+section "style"
+# format_check: every C++ source follows .clang-format; names the files that do not.
+format_check() {
+  local files=() f bad=0
+  if git -C "$ROOT" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+    mapfile -t files < <(git -C "$ROOT" ls-files '*.cpp' '*.h')
+  else
+    mapfile -t files < <(cd "$ROOT" && find . -path ./build -prune -o \( -name '*.cpp' -o -name '*.h' \) -print)
+  fi
+  for f in "${files[@]}"; do
+    [[ -f "$ROOT/$f" ]] || continue
+    if ! clang-format --dry-run -Werror "$ROOT/$f" >/dev/null 2>&1; then
+      echo "not formatted: $f"
+      bad=1
+    fi
+  done
+  return $bad
+}
+check "clang-format: sources follow .clang-format" format_check
+
+# ------------------------------------------------------------------ 3. Linux
 # build_preset NAME: configure and build one preset. Returns 0 when all built, 2 when
 # the build failed (the build goes on past a failing target, so the suites that did
 # build still run), 1 when the configure step failed.
@@ -128,7 +151,10 @@ build_preset() {
     echo "  built $preset in $(($(date +%s) - t))s, $warnings compiler warnings"
   fi
   if [[ "$warnings" -gt 0 ]]; then
-    grep 'warning:' "$LOGS/build-$preset.log" | sort -u | head -n 20 | sed 's/^/  | /'
+    record "$preset: no compiler warnings" 0 1 "$warnings warnings"
+    grep 'warning:' "$LOGS/build-$preset.log" | sort -u | head -n 20 | cut -c1-240 | sed 's/^/  | /'
+  else
+    record "$preset: no compiler warnings" 1 0
   fi
   return $rc
 }
@@ -231,7 +257,7 @@ if [[ "${VLX_SKIP_WINDOWS:-0}" == 1 ]]; then
   finish
 fi
 
-# ------------------------------------------------------------------ 3. Windows builds
+# ------------------------------------------------------------------ 4. Windows builds
 section "win32: build"
 build_preset win32
 WIN32_RC=$?
@@ -239,7 +265,7 @@ section "win64: build"
 build_preset win64
 WIN64_RC=$?
 
-# ------------------------------------------------------------------ 4. executable checks
+# ------------------------------------------------------------------ 5. executable checks
 section "executable checks"
 SYSTEM_DLLS=(kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll version.dll msvcrt.dll
   ole32.dll oleaut32.dll comctl32.dll comdlg32.dll shlwapi.dll ws2_32.dll winmm.dll psapi.dll
@@ -286,7 +312,7 @@ if [[ -f "$WIN64/app/VlxMini.exe" && $WIN64_RC -ne 1 ]]; then
   check "win64 VlxMini.exe: PE32+ GUI, system DLLs" pe_check "$WIN64/app/VlxMini.exe" x86-64
 fi
 
-# ------------------------------------------------------------------ 5. Wine
+# ------------------------------------------------------------------ 6. Wine
 XVFB_PID=""
 cleanup() {
   if [[ -d "$PREFIX" ]]; then
