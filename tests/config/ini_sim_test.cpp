@@ -1,0 +1,119 @@
+// INI classes on simulated machines: code pages, attributes and buffer sizes that a
+// real test machine cannot be set up with.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "config/ExtIniFiles.h"
+#include "config/IniFiles.h"
+#include "config/PSafeIniFile.h"
+#include "platform/Platform.h"
+#include "platform/sim/SimMachine.h"
+#include "tests/support/Sandbox.h"
+
+namespace {
+
+using test::Hex;
+using test::Utf16File;
+
+TEST(IniSim, AnsiFileFollowsTheMachinesCodePage) {
+  const std::string cyrillic = "[Main]\r\nName = \xCF\xF0\xE8\xE2\xE5\xF2\r\n";  // cp1251
+  const std::string western = "[Main]\r\nName=Caf\xE9\r\n";                      // cp1252
+  {
+    sim::ScopedMachine machine(sim::MachineBuilder()
+                                   .CodePage(1251)
+                                   .File("C:\\Data\\ru.ini", cyrillic)
+                                   .File("C:\\Data\\ru.lng", cyrillic));
+    {
+      TSafeIniFile ini("C:\\Data\\ru.ini");
+      EXPECT_EQ(ini.ReadString("Main", "Name", ""), "Привет");
+      TExtIniFile lang("C:\\Data\\ru.lng");
+      EXPECT_EQ(lang.ReadString("main", "name", ""), "Привет");
+    }
+    EXPECT_EQ(machine.ReadFile("C:\\Data\\ru.ini"), cyrillic);  // read only: untouched
+    {
+      TSafeIniFile ini("C:\\Data\\ru.ini");
+      ini.WriteString("Main", "Другой", "ключ");
+    }
+    EXPECT_EQ(Hex(machine.ReadFile("C:\\Data\\ru.ini")),
+              Hex(Utf16File("[Main]\r\nName=Привет\r\nДругой=ключ\r\n\r\n")));
+  }
+  {
+    sim::ScopedMachine machine(sim::MachineBuilder().File("C:\\Data\\fr.ini", western));
+    {
+      TSafeIniFile ini("C:\\Data\\fr.ini");
+      EXPECT_EQ(ini.ReadString("MAIN", "name", ""), "Café");
+    }
+    EXPECT_EQ(machine.ReadFile("C:\\Data\\fr.ini"), western);
+  }
+}
+
+TEST(IniSim, FileWithEveryOddAttributeIsResetToArchive) {
+  const uint32_t odd =
+      0x3127;  // read-only, hidden, system, archive, temporary, offline, not indexed
+  sim::ScopedMachine machine(sim::MachineBuilder()
+                                 .File("C:\\Data\\odd.ini", Utf16File("[A]\r\nx=1\r\n"))
+                                 .Attributes("C:\\Data\\odd.ini", odd)
+                                 .File("C:\\Data\\sys.ini", Utf16File("[A]\r\nx=1\r\n"))
+                                 .Attributes("C:\\Data\\sys.ini", 0x2023));
+  {
+    TSafeIniFile ini("C:\\Data\\odd.ini");
+    ini.WriteString("A", "y", "2");
+  }
+  EXPECT_EQ(plat::GetFileAttributesW("C:\\Data\\odd.ini"), plat::kFILE_ATTRIBUTE_ARCHIVE);
+  EXPECT_EQ(Hex(machine.ReadFile("C:\\Data\\odd.ini")),
+            Hex(Utf16File("[A]\r\nx=1\r\ny=2\r\n\r\n")));
+
+  // Not all of them: read-only and hidden are lifted for the save and put back.
+  {
+    TSafeIniFile ini("C:\\Data\\sys.ini");
+    ini.WriteString("A", "y", "2");
+  }
+  EXPECT_EQ(plat::GetFileAttributesW("C:\\Data\\sys.ini"), 0x2023u);
+}
+
+TEST(IniSim, RelativeNameIsSavedInTheCurrentFolder) {
+  sim::ScopedMachine machine{sim::MachineBuilder()};
+  ASSERT_TRUE(plat::CreateDirectoryW("C:\\Work"));
+  ASSERT_TRUE(plat::SetCurrentDirectoryW("C:\\Work"));
+  {
+    TSafeIniFile ini("Stat.ini", TEncoding::kUnicode);
+    EXPECT_TRUE(machine.Exists("C:\\Work\\Stat.ini"));
+    ini.WriteInteger("S", "Count", 1);
+  }
+  EXPECT_EQ(Hex(machine.ReadFile("C:\\Work\\Stat.ini")), Hex(Utf16File("[S]\r\nCount=1\r\n\r\n")));
+}
+
+TEST(IniSim, ProfileReadsGrowTheirBuffers) {
+  const std::string longValue(5000, 'v');
+  std::string text = "[Long]\r\nValue=" + longValue + "\r\n";
+  std::vector<std::string> expected;
+  for (int i = 0; i < 2000; ++i) {
+    std::string name = "Section_number_" + std::to_string(i);
+    text += "[" + name + "]\r\nk=1\r\n";
+    expected.push_back(name);
+  }
+  sim::ScopedMachine machine(sim::MachineBuilder().File("C:\\Data\\big.ini", Utf16File(text)));
+  TIniFile ini("C:\\Data\\big.ini");
+  EXPECT_EQ(ini.ReadString("Long", "Value", ""), longValue);
+  std::vector<std::string> sections;
+  ini.ReadSections(sections);
+  ASSERT_EQ(sections.size(), 2001u);
+  EXPECT_EQ(sections.front(), "Long");
+  EXPECT_EQ(std::vector<std::string>(sections.begin() + 1, sections.end()), expected);
+}
+
+TEST(IniSim, FolderIsCreatedForANewFile) {
+  sim::ScopedMachine machine{sim::MachineBuilder()};
+  {
+    TSafeIniFile ini("C:\\Users\\Gamer\\AppData\\Roaming\\Trevanic\\Velmora\\Temp.ini",
+                     TEncoding::kUnicode);
+    EXPECT_FALSE(ini.LoadFailed());
+  }
+  EXPECT_EQ(
+      Hex(machine.ReadFile("C:\\Users\\Gamer\\AppData\\Roaming\\Trevanic\\Velmora\\Temp.ini")),
+      "FF FE");
+}
+
+}  // namespace
