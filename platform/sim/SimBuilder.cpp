@@ -47,20 +47,19 @@ std::string Placeholder(const std::string& windowsPath) {
 
 }  // namespace
 
-// Creates a folder and every missing level above it (names matched without case).
+// Creates a folder and every missing level above it. Existing names are matched
+// without regard to case; below the first missing name nothing can exist, so the
+// rest is created as spelled.
 bool EnsureFolder(const Machine& m, const std::string& windowsPath) {
   const uint32_t saved = Error();
   Resolved r;
   bool ok = Resolve(m, windowsPath, r);
-  if (ok && !r.exists) {
-    const std::string parent = ParentOf(FullWindowsPath(m, windowsPath));
-    ok = !parent.empty() && EnsureFolder(m, parent) && Resolve(m, windowsPath, r) &&
-         (r.exists ? r.isDir : ::mkdir(r.host.c_str(), 0755) == 0);
-  } else if (ok) {
-    ok = r.isDir;
-  }
   SetError(saved);
-  return ok;
+  if (!ok) return false;
+  if (r.exists) return r.isDir;
+  std::error_code ec;
+  fs::create_directories(r.host, ec);
+  return !ec;
 }
 
 namespace {
