@@ -8,10 +8,7 @@
 #include "platform/FileUtil.h"
 #include "platform/Platform.h"
 #include "platform/Text.h"
-#if __has_include("platform/VersionBlock.h")
 #include "platform/VersionBlock.h"
-#define VLX_HAVE_VERSION_BLOCK 1
-#endif
 
 #pragma push_macro("GetUserName")
 #undef GetUserName
@@ -152,11 +149,7 @@ std::string StringTablePath(const std::string& block) {
     std::string table;
     if (plat::VerQueryValueW(block, path, table)) return path;
   }
-#ifdef VLX_HAVE_VERSION_BLOCK
   const std::string key = verblock::FirstStringTableKey(block);
-#else
-  const std::string key;
-#endif
   if (key.empty()) return std::string();
   return "\\StringFileInfo\\" + key + "\\";
 }
