@@ -266,6 +266,27 @@ bool Number(const Entry& e, const std::string& text, T& out, std::string& error)
   return true;
 }
 
+// "a.b.c": between minParts and maxParts decimal numbers up to maxValue.
+bool DottedNumbers(const std::string& text, size_t minParts, size_t maxParts, uint32_t maxValue,
+                   std::vector<uint32_t>& out) {
+  out.clear();
+  size_t start = 0;
+  for (;;) {
+    const size_t dot = text.find('.', start);
+    const std::string part = text.substr(start, dot == std::string::npos ? dot : dot - start);
+    if (part.empty() || part.size() > 10 ||
+        part.find_first_not_of("0123456789") != std::string::npos) {
+      return false;
+    }
+    const uint64_t v = std::stoull(part);
+    if (v > maxValue) return false;
+    out.push_back(static_cast<uint32_t>(v));
+    if (dot == std::string::npos) break;
+    start = dot + 1;
+  }
+  return out.size() >= minParts && out.size() <= maxParts;
+}
+
 // ---------------------------------------------------------------- names of numbers
 
 struct Named {
@@ -442,25 +463,20 @@ bool ParseMachine(const Section& sec, Machine& m, std::string& error) {
     bool b = false;
     uint32_t u = 0;
     if (k == "os.version") {
-      unsigned a = 0, c = 0, d = 0;
-      char tail = 0;
-      const int n = std::sscanf(v.c_str(), "%u.%u.%u%c", &a, &c, &d, &tail);
-      if (n < 2 || n > 3) return bad("major.minor.build");
-      m.os.major = a;
-      m.os.minor = c;
-      m.os.build = n == 3 ? d : 0;
+      std::vector<uint32_t> n;
+      if (!DottedNumbers(v, 2, 3, UINT32_MAX, n)) return bad("major.minor.build");
+      m.os.major = n[0];
+      m.os.minor = n[1];
+      m.os.build = n.size() == 3 ? n[2] : 0;
     } else if (k == "os.platform") {
       if (!Number(e, v, m.os.platformId, error)) return false;
     } else if (k == "os.csd") {
       m.os.csdVersion = v;
     } else if (k == "os.servicePack") {
-      unsigned a = 0, c = 0;
-      char tail = 0;
-      if (std::sscanf(v.c_str(), "%u.%u%c", &a, &c, &tail) != 2 || a > 0xFFFF || c > 0xFFFF) {
-        return bad("major.minor");
-      }
-      m.os.servicePackMajor = static_cast<uint16_t>(a);
-      m.os.servicePackMinor = static_cast<uint16_t>(c);
+      std::vector<uint32_t> n;
+      if (!DottedNumbers(v, 2, 2, 0xFFFF, n)) return bad("major.minor");
+      m.os.servicePackMajor = static_cast<uint16_t>(n[0]);
+      m.os.servicePackMinor = static_cast<uint16_t>(n[1]);
     } else if (k == "os.suiteMask") {
       if (!Number(e, v, m.os.suiteMask, error)) return false;
     } else if (k == "os.productType") {
@@ -953,14 +969,10 @@ std::string VersionText(const uint16_t v[4]) {
 }
 
 bool ParseVersionNumbers(const std::string& text, uint16_t v[4]) {
-  unsigned a[4] = {0, 0, 0, 0};
-  char tail = 0;
-  const int n = std::sscanf(text.c_str(), "%u.%u.%u.%u%c", &a[0], &a[1], &a[2], &a[3], &tail);
-  if (n < 1 || n > 4) return false;
-  for (int i = 0; i < 4; ++i) {
-    if (a[i] > 0xFFFF) return false;
-    v[i] = static_cast<uint16_t>(a[i]);
-  }
+  std::vector<uint32_t> n;
+  if (!DottedNumbers(text, 1, 4, 0xFFFF, n)) return false;
+  for (size_t i = 0; i < 4; ++i)
+    v[i] = static_cast<uint16_t>(i < n.size() ? n[i] : 0);
   return true;
 }
 

@@ -1,0 +1,233 @@
+// The machine file: exact round trips, values that need quoting, sections this
+// version does not know, and parse errors that name their line.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "platform/sim/SimMachine.h"
+
+namespace {
+
+std::string Reserialized(const std::string& text) {
+  sim::Machine m;
+  std::string error;
+  EXPECT_TRUE(sim::Parse(text, m, error)) << error;
+  return sim::Serialize(m);
+}
+
+std::string ParseError(const std::string& text) {
+  sim::Machine m;
+  std::string error;
+  EXPECT_FALSE(sim::Parse(text, m, error)) << text;
+  return error;
+}
+
+const sim::RegKeyNode* Key(const sim::Machine& m, plat::RegKey root,
+                           const std::vector<std::string>& path) {
+  const auto it = m.registry.find(root);
+  if (it == m.registry.end()) return nullptr;
+  const sim::RegKeyNode* node = it->second.get();
+  for (const std::string& name : path) {
+    const auto child = node->subkeys.find(name);
+    if (child == node->subkeys.end()) return nullptr;
+    node = child->second.get();
+  }
+  return node;
+}
+
+TEST(MachineFile, TheDefaultMachineIsWrittenExactlyAsItReads) {
+  const std::string text = sim::DefaultMachineText();
+  EXPECT_EQ(Reserialized(text), text);
+  sim::Machine m;
+  std::string error;
+  ASSERT_TRUE(sim::Parse(text, m, error)) << error;
+  EXPECT_EQ(m.os.build, 19045u);
+  EXPECT_EQ(m.userName, "Gamer");
+  EXPECT_TRUE(m.wow64);
+  EXPECT_EQ(m.environment.at("appdata"), "C:\\Users\\Gamer\\AppData\\Roaming");
+  EXPECT_EQ(m.specialFolders.at(plat::kCSIDL_APPDATA), "C:\\Users\\Gamer\\AppData\\Roaming");
+  EXPECT_EQ(m.drives.at('C'), "drive_c");
+  const sim::RegKeyNode* velmora = Key(m, plat::kHKEY_LOCAL_MACHINE,
+                                       {"SOFTWARE", "WOW6432Node", "Microsoft", "Windows",
+                                        "CurrentVersion", "Uninstall", "Velmora_is1"});
+  ASSERT_NE(velmora, nullptr);
+  bool found = false;
+  for (const sim::RegValue& v : velmora->values) {
+    if (v.name == "DisplayVersion") {
+      found = true;
+      EXPECT_EQ(v.data, std::string("5\0.\0002\0.\0001\0.\0001\0005\0004\0\0\0", 20));
+    }
+  }
+  EXPECT_TRUE(found);
+  ASSERT_TRUE(m.files.count("c:\\program files (x86)\\velmora\\vlxmini.exe"));
+  EXPECT_EQ(m.files["C:\\Program Files (x86)\\Velmora\\VlxMini.exe"].version->fileVersion[3], 154);
+  ASSERT_FALSE(m.processes.empty());
+  EXPECT_EQ(m.processes.front().exeFile, "[System Process]");
+}
+
+TEST(MachineFile, TrickyValuesSurviveARoundTrip) {
+  sim::MachineBuilder builder;
+  builder.Env("  SPACED", " value with blanks ")
+      .Env("QUOTED", "\"C:\\Program Files\\x.exe\" -arg")
+      .Env("=C:", "C:\\odd name")
+      .Env("LINES", "one\r\ntwo\ttab\x01")
+      .Env("UNICODE", "\xD0\x96\xE2\x82\xAC \xCE\xA9")
+      .Env("EMPTY", "")
+      .RegSz("HKCU\\Software\\T e s t", "", "default value")
+      .RegSz("HKCU\\Software\\T e s t", "@", "a value named @")
+      .RegSz("HKCU\\Software\\T e s t", "a=b", "name with =")
+      .RegSz("HKCU\\Software\\T e s t", "!access", "not a directive")
+      .RegRaw("HKCU\\Software\\T e s t", "Expand", plat::kREG_EXPAND_SZ,
+              std::string("%\0T\0%\0\0\0", 8))
+      .RegRaw("HKCU\\Software\\T e s t", "NoTerminator", plat::kREG_SZ, std::string("A\0B\0", 4))
+      .RegRaw("HKCU\\Software\\T e s t", "Multi", plat::kREG_MULTI_SZ,
+              std::string("a\0\0\0b\0c\0\0\0\0\0", 12))
+      .RegRaw("HKCU\\Software\\T e s t", "EmptyMulti", plat::kREG_MULTI_SZ, std::string(2, '\0'))
+      .RegRaw("HKCU\\Software\\T e s t", "Bin", plat::kREG_BINARY, std::string("\x00\xFF\x10", 3))
+      .RegRaw("HKCU\\Software\\T e s t", "ShortDword", plat::kREG_DWORD, std::string("\x01", 1))
+      .RegRaw("HKCU\\Software\\T e s t", "None", plat::kREG_NONE, "")
+      .RegQword("HKCU\\Software\\T e s t", "Q", 0xFFFFFFFFFFFFFFFFull)
+      .RegKey("HKLM\\SOFTWARE\\Locked", plat::kKEY_READ)
+      .RegKey("HKCU\\Empty Leaf")
+      .Attributes("C:\\odd\\file.bin", 0x40000 | plat::kFILE_ATTRIBUTE_HIDDEN)
+      .With([](sim::Machine& m) {
+        m.extra.emplace_back("future.key", "kept");
+        sim::VersionResource v;
+        v.fileVersion[0] = 1;
+        v.fileFlags = 0x2;
+        v.translations = {{0x0409, 0x04B0}, {0x0407, 0x04E4}};
+        v.stringTables = {{"040904B0", {{"Comments", "a = b"}, {"Name.With.Dots", " x "}}}};
+        m.files["C:\\odd\\v.dll"].version = v;
+        sim::Process p;
+        p.pid = 77;
+        p.exeFile = "odd name.exe";
+        p.canOpen = false;
+        p.extra["priorityClass"] = "0x20";
+        m.processes.push_back(p);
+        m.localTime = 46000.123456789;
+      });
+  std::unique_ptr<sim::Machine> m = builder.Build();
+  const std::string text = sim::Serialize(*m);
+  sim::Machine back;
+  std::string error;
+  ASSERT_TRUE(sim::Parse(text, back, error)) << error << "\n" << text;
+  EXPECT_EQ(sim::Serialize(back), text);
+
+  EXPECT_EQ(back.environment.at("  SPACED"), " value with blanks ");
+  EXPECT_EQ(back.environment.at("QUOTED"), "\"C:\\Program Files\\x.exe\" -arg");
+  EXPECT_EQ(back.environment.at("=C:"), "C:\\odd name");
+  EXPECT_EQ(back.environment.at("LINES"), "one\r\ntwo\ttab\x01");
+  EXPECT_EQ(back.environment.at("UNICODE"), "\xD0\x96\xE2\x82\xAC \xCE\xA9");
+  EXPECT_EQ(back.environment.at("EMPTY"), "");
+  const sim::RegKeyNode* key = Key(back, plat::kHKEY_CURRENT_USER, {"Software", "T e s t"});
+  ASSERT_NE(key, nullptr);
+  ASSERT_EQ(key->values.size(), m->registry[plat::kHKEY_CURRENT_USER]
+                                    ->subkeys["Software"]
+                                    ->subkeys["T e s t"]
+                                    ->values.size());
+  const auto* original =
+      m->registry[plat::kHKEY_CURRENT_USER]->subkeys["Software"]->subkeys["T e s t"].get();
+  for (size_t i = 0; i < key->values.size(); ++i) {
+    EXPECT_EQ(key->values[i].name, original->values[i].name);
+    EXPECT_EQ(key->values[i].type, original->values[i].type) << key->values[i].name;
+    EXPECT_EQ(key->values[i].data, original->values[i].data) << key->values[i].name;
+  }
+  EXPECT_EQ(Key(back, plat::kHKEY_LOCAL_MACHINE, {"SOFTWARE", "Locked"})->allowedAccess,
+            plat::kKEY_READ);
+  EXPECT_NE(Key(back, plat::kHKEY_CURRENT_USER, {"Empty Leaf"}), nullptr);
+  EXPECT_EQ(*back.files["C:\\odd\\file.bin"].attributes, 0x40002u);
+  EXPECT_EQ(back.files["C:\\odd\\v.dll"].version->stringTables[0].second[1].second, " x ");
+  EXPECT_EQ(back.files["C:\\odd\\v.dll"].version->translations.size(), 2u);
+  EXPECT_EQ(back.processes.back().extra.at("priorityClass"), "0x20");
+  EXPECT_FALSE(back.processes.back().canOpen);
+  EXPECT_EQ(back.extra.back().first, "future.key");
+  EXPECT_NEAR(back.localTime, 46000.123456789, 1e-8);  // kept to the millisecond
+  std::filesystem::remove_all(m->home);
+}
+
+TEST(MachineFile, UnknownSectionsAreKeptAsWritten) {
+  const std::string tail =
+      "\n[services]\n"
+      "# a comment inside\n"
+      "Spooler = running,   auto\n"
+      "\n"
+      "[monitor 1]\n"
+      "edid = 00 FF FF\n";
+  const std::string text = sim::DefaultMachineText() + tail;
+  const std::string again = Reserialized(text);
+  EXPECT_EQ(again, text);
+  sim::Machine m;
+  std::string error;
+  ASSERT_TRUE(sim::Parse(text, m, error));
+  ASSERT_EQ(m.unknownSections.size(), 2u);
+  EXPECT_EQ(m.unknownSections[0], "[services]\n# a comment inside\nSpooler = running,   auto\n");
+}
+
+TEST(MachineFile, ErrorsNameTheLine) {
+  EXPECT_EQ(ParseError("orphan = 1\n"), "line 1: 'orphan = 1' is outside any section");
+  EXPECT_EQ(ParseError("[machine]\n\nos.version = ten\n"),
+            "line 3: 'os.version' needs major.minor.build, not 'ten'");
+  EXPECT_EQ(ParseError("# c\n[machine\n"), "line 2: section header without ']'");
+  EXPECT_EQ(ParseError("[reg HKXX\\A]\n"),
+            "line 1: 'HKXX\\A' is not a registry key (HKLM\\..., HKCU\\..., HKCR, HKU, HKCC)");
+  EXPECT_EQ(ParseError("[reg HKCU\\A]\nv = text\n"),
+            "line 2: registry values are 'type:data' (sz:, expand:, dword:, qword:, multi:, "
+            "hex:, hex(N):)");
+  EXPECT_EQ(ParseError("[reg HKCU\\A]\nv = dword:0x100000000\n"),
+            "line 2: dword: needs a 32-bit number");
+  EXPECT_EQ(ParseError("[reg HKCU\\A]\nv = hex:1,2\n"),
+            "line 2: hex data is two-digit bytes separated by commas");
+  EXPECT_EQ(ParseError("[env]\nA = \"unterminated\n"), "line 2: missing closing quote");
+  EXPECT_EQ(ParseError("[env]\nA = \"bad \\q escape\"\n"), "line 2: unknown escape \\q");
+  EXPECT_EQ(ParseError("[folders]\nNOPE = C:\\\n"), "line 2: unknown special folder 'NOPE'");
+  EXPECT_EQ(ParseError("[drives]\nCD = x\n"), "line 2: a drive is one letter, not 'CD'");
+  EXPECT_EQ(ParseError("[file relative\\path]\n"),
+            "line 1: [file] needs a full Windows path (C:\\...), not 'relative\\path'");
+  EXPECT_EQ(ParseError("[file C:\\a.exe]\nversion.file = 1.x\n"),
+            "line 2: 'version.file' needs a.b.c.d, not '1.x'");
+  EXPECT_EQ(ParseError("[process 4]\nname = a\n[process 4]\n"),
+            "line 3: process 4 is listed twice");
+  EXPECT_EQ(ParseError("[process 4]\nthreads = many\n"),
+            "line 2: 'threads' needs a number, not 'many'");
+  EXPECT_EQ(ParseError("[machine]\nclock = sundial\n"),
+            "line 2: 'clock' needs manual or real, not 'sundial'");
+}
+
+TEST(MachineFile, HandWrittenFormsAreAccepted) {
+  const std::string text =
+      "; hand-written\n"
+      "[machine]\n"
+      "os.version = 6.1.7601\n"
+      "os.productType = server\n"
+      "arch.native = x86\n"
+      "wow64 = no\n"
+      "language = 1031\n"
+      "localTime = 2024-02-29\n"
+      "[reg HKEY_LOCAL_MACHINE\\SOFTWARE\\A\\]\n"
+      "@ = sz:\"  padded  \"\n"
+      "n = dword:0x10\n"
+      "m = multi:\"x\",\"y\"\n"
+      "[file c:/games/x.exe]\n"
+      "attributes = 0x21\n";
+  sim::Machine m;
+  std::string error;
+  ASSERT_TRUE(sim::Parse(text, m, error)) << error;
+  EXPECT_EQ(m.os.major, 6u);
+  EXPECT_EQ(m.os.productType, plat::kVER_NT_SERVER);
+  EXPECT_EQ(m.nativeArchitecture, plat::kPROCESSOR_ARCHITECTURE_INTEL);
+  EXPECT_EQ(m.systemDefaultLangId, 1031);
+  EXPECT_EQ(m.localTime, 45351.0);
+  const sim::RegKeyNode* key = Key(m, plat::kHKEY_LOCAL_MACHINE, {"software", "a"});
+  ASSERT_NE(key, nullptr);
+  ASSERT_EQ(key->values.size(), 3u);
+  EXPECT_EQ(key->values[0].name, "");
+  EXPECT_EQ(key->values[0].data, std::string(" \0 \0p\0a\0d\0d\0e\0d\0 \0 \0\0\0", 22));
+  uint32_t dword = 0;
+  std::memcpy(&dword, key->values[1].data.data(), 4);
+  EXPECT_EQ(dword, 16u);
+  EXPECT_EQ(key->values[2].data, std::string("x\0\0\0y\0\0\0\0\0", 10));
+  EXPECT_EQ(*m.files["C:\\games\\x.exe"].attributes, 0x21u);
+}
+
+}  // namespace
