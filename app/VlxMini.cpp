@@ -1,0 +1,66 @@
+#include "app/VlxMini.h"
+
+#include <stdexcept>
+
+#include "app/frmMiniBoostUnit.h"
+#include "app/uCheckBaseFile.h"
+#include "app/uDpiAware.h"
+#include "app/uHostInterface.h"
+#include "config/PBoostLanguage.h"
+#include "config/UnitGAConfig.h"
+#include "diag/uAppLog.h"
+#include "diag/uMonitorAppLog.h"
+#include "diag/uSysInfo.h"
+#include "platform/FileUtil.h"
+#include "platform/Gui.h"
+#include "platform/Platform.h"
+
+namespace {
+
+constexpr uint32_t kTrayStopDelayMs = 20;
+
+// Start-up work of the program's units, in unit order.
+void UnitStartUp() {
+  InitDefaultAppLog();
+  InitDPIAware();
+  // Program-folder globals: an old "<program>.log" beside the program goes.
+  const std::string exe = plat::GetModuleFileNameW();
+  const std::string oldLog = fileutil::ChangeFileExt(exe, ".log");
+  if (fileutil::FileExists(oldLog)) plat::DeleteFileW(oldLog);
+  IsWow64Self();
+  GetOSVersionCode();
+  gMiniBoostLanguage = std::make_unique<TBoostLanguage>("frmMiniBoost");
+  InitDefaultMonitorAppLog();
+}
+
+}  // namespace
+
+int RunVlxMini(const std::vector<std::string>& Params) {
+  const auto param = [&](size_t i) { return i < Params.size() ? Params[i] : std::string(); };
+  UnitStartUp();
+  LogRun("ParamStr(1) : " + param(1));
+  if (param(1) == "Debug") throw std::runtime_error(kBugReportTestText);
+
+  if (!CheckBaseFiles()) {
+    SendTrayMessage(kMsgTrayBaseFileFail, 0, 0);
+    plat::Sleep(kTrayStopDelayMs);
+    KillProcessByName("VlxMain.exe");
+    KillProcessByName("VlxTray.exe");
+    return 0;
+  }
+
+  LogRun("CheckPrevInst");
+  CheckPrevInst();
+  LogRun("CheckPrevInst Leave");
+
+  const bool showMainForm = param(2) != "-hide";
+  LogRun(std::string("Application.ShowMainForm : ") + (showMainForm ? "-1" : "0"));
+
+  TfrmMiniBoost form(Params, showMainForm);
+  form.Create();
+  if (showMainForm) form.Show();
+  plat::Message msg;
+  while (plat::GetMessageW(msg))
+    plat::DispatchMessageW(msg);
+  return 0;
+}
