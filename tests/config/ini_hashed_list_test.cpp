@@ -69,10 +69,18 @@ TEST(IniHashedStringList, DuplicatesFindTheFirstThroughEveryChange) {
   EXPECT_EQ(list.Count(), 0);
 }
 
+// "k<i>=v"
+std::string Line(int i) {
+  std::string line = "k";
+  line += std::to_string(i);
+  line += "=v";
+  return line;
+}
+
 TEST(IniHashedStringList, HashesFollowAddAndPutWithoutRebuilding) {
   TIniHashedStringList list;
   for (int i = 0; i < 100; ++i)
-    list.Add("k" + std::to_string(i) + "=v");
+    list.Add(Line(i));
   EXPECT_FALSE(list.ValueHashValid());
   EXPECT_EQ(list.IndexOfName("k5"), 5);
   EXPECT_EQ(list.IndexOf("k7=v"), 7);
@@ -80,7 +88,7 @@ TEST(IniHashedStringList, HashesFollowAddAndPutWithoutRebuilding) {
   EXPECT_EQ(rebuilds, 2);
 
   for (int i = 100; i < 1000; ++i)
-    list.Add("k" + std::to_string(i) + "=v");
+    list.Add(Line(i));
   // Value change: the name stays, the whole line moves.
   list.Put(500, "K500=changed");
   // Name change.
