@@ -1,0 +1,116 @@
+// Version resources of the simulated machine: real VS_VERSIONINFO blocks built
+// from the machine's metadata, and the block reader common to both backends.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "platform/Platform.h"
+#include "platform/Text.h"
+#include "platform/VersionBlock.h"
+#include "platform/sim/SimMachine.h"
+
+namespace {
+
+using namespace plat;
+
+sim::VersionResource Sample() {
+  sim::VersionResource v;
+  const uint16_t file[4] = {5, 2, 1, 154};
+  std::memcpy(v.fileVersion, file, sizeof file);
+  const uint16_t product[4] = {5, 2, 0, 0};
+  std::memcpy(v.productVersion, product, sizeof product);
+  v.translations = {{0x0409, 0x04E4}, {0x0407, 0x04B0}};
+  v.stringTables = {{"040904E4", {{"CompanyName", "Trevanic"}, {"FileVersion", "5.2.1.154"}}},
+                    {"040704B0", {{"CompanyName", "Trevanic GmbH"}, {"Empty", ""}}}};
+  return v;
+}
+
+std::string Text(const std::string& utf16) {
+  return txt::Utf16LeBytesToUtf8(utf16);
+}
+
+uint32_t Dword(const std::string& bytes, size_t at) {
+  uint32_t v = 0;
+  std::memcpy(&v, bytes.data() + at, 4);
+  return v;
+}
+
+TEST(SimVersion, BlocksComeFromTheMachine) {
+  sim::ScopedMachine m{sim::MachineBuilder()
+                           .File("C:\\Tools\\tool.exe", "MZ")
+                           .Version("C:\\Tools\\tool.exe", Sample())};
+  const uint32_t size = GetFileVersionInfoSizeW("C:\\tools\\TOOL.exe");
+  ASSERT_GT(size, 0u);
+  std::string block;
+  ASSERT_TRUE(GetFileVersionInfoW("C:\\Tools\\tool.exe", block));
+  EXPECT_EQ(block.size(), size);
+  EXPECT_EQ(block.size() % 4, 0u);
+  EXPECT_EQ(static_cast<unsigned char>(block[0]) | static_cast<unsigned char>(block[1]) << 8,
+            static_cast<int>(block.size()));  // the root's wLength covers the block
+
+  std::string value;
+  ASSERT_TRUE(VerQueryValueW(block, "\\", value));
+  ASSERT_EQ(value.size(), 52u);
+  EXPECT_EQ(Dword(value, 0), 0xFEEF04BDu);
+  EXPECT_EQ(Dword(value, 8), 0x00050002u);   // file version, most significant
+  EXPECT_EQ(Dword(value, 12), 0x0001009Au);  // ... least significant
+  EXPECT_EQ(Dword(value, 16), 0x00050002u);
+  EXPECT_EQ(Dword(value, 20), 0u);
+
+  ASSERT_TRUE(VerQueryValueW(block, "\\VarFileInfo\\Translation", value));
+  EXPECT_EQ(value, std::string("\x09\x04\xE4\x04\x07\x04\xB0\x04", 8));
+  ASSERT_TRUE(VerQueryValueW(block, "\\StringFileInfo\\040904E4\\CompanyName", value));
+  EXPECT_EQ(value, std::string("T\0r\0e\0v\0a\0n\0i\0c\0\0\0", 18));
+  ASSERT_TRUE(VerQueryValueW(block, "\\stringfileinfo\\040704b0\\companyname", value));
+  EXPECT_EQ(Text(value), std::string("Trevanic GmbH", 13) + std::string(1, '\0'));
+  ASSERT_TRUE(VerQueryValueW(block, "\\StringFileInfo\\040704B0\\Empty", value));
+  EXPECT_EQ(value, std::string(2, '\0'));
+  SetLastError(0);
+  EXPECT_FALSE(VerQueryValueW(block, "\\StringFileInfo\\040904E4\\ProductName", value));
+  EXPECT_EQ(GetLastError(), kERROR_RESOURCE_TYPE_NOT_FOUND);
+  EXPECT_FALSE(VerQueryValueW(block, "\\StringFileInfo\\04090000\\CompanyName", value));
+  EXPECT_EQ(verblock::FirstStringTableKey(block), "040904E4");
+}
+
+TEST(SimVersion, FailuresAndWhatFilesCarry) {
+  sim::ScopedMachine m{
+      sim::MachineBuilder().File("C:\\plain.txt", "text").Version("C:\\ghost.exe", Sample())};
+  EXPECT_EQ(GetFileVersionInfoSizeW("C:\\plain.txt"), 0u);
+  EXPECT_EQ(GetLastError(), kERROR_RESOURCE_DATA_NOT_FOUND);
+  EXPECT_EQ(GetFileVersionInfoSizeW("C:\\nowhere\\x.exe"), 0u);
+  EXPECT_EQ(GetLastError(), kERROR_PATH_NOT_FOUND);
+  // Seeding creates placeholder files for metadata, so the version is there.
+  EXPECT_GT(GetFileVersionInfoSizeW("C:\\ghost.exe"), 0u);
+
+  // A copy carries the resource; overwriting the file's content drops it.
+  ASSERT_TRUE(CopyFileW("C:\\Program Files (x86)\\Velmora\\VlxMini.exe", "C:\\copy.exe", false));
+  std::string block, value;
+  ASSERT_TRUE(GetFileVersionInfoW("C:\\copy.exe", block));
+  ASSERT_TRUE(VerQueryValueW(block, "\\StringFileInfo\\040904E4\\FileVersion", value));
+  EXPECT_EQ(Text(value), std::string("5.2.1.154") + '\0');
+  const Handle h = CreateFileW("C:\\copy.exe", kGENERIC_WRITE, 0, kCREATE_ALWAYS);
+  ASSERT_NE(h, kInvalidHandle);
+  CloseHandle(h);
+  EXPECT_EQ(GetFileVersionInfoSizeW("C:\\copy.exe"), 0u);
+  EXPECT_EQ(GetLastError(), kERROR_RESOURCE_DATA_NOT_FOUND);
+}
+
+TEST(SimVersion, TheReaderRefusesBrokenBlocks) {
+  std::string value;
+  EXPECT_FALSE(verblock::VerQueryValue("", "\\", value));
+  EXPECT_FALSE(verblock::VerQueryValue(std::string("\x06\x00\x00", 3), "\\", value));
+  std::string block = sim::BuildVersionBlock(Sample());
+  // Cut anywhere, the reader never reads outside the block.
+  for (size_t cut = 0; cut < block.size(); cut += 7) {
+    const std::string part = block.substr(0, cut);
+    verblock::VerQueryValue(part, "\\StringFileInfo\\040704B0\\Empty", value);
+    verblock::FirstStringTableKey(part);
+  }
+  // A block without string tables or translations.
+  const std::string bare = sim::BuildVersionBlock(sim::VersionResource{});
+  EXPECT_TRUE(verblock::VerQueryValue(bare, "\\", value));
+  EXPECT_FALSE(verblock::VerQueryValue(bare, "\\VarFileInfo\\Translation", value));
+  EXPECT_EQ(verblock::FirstStringTableKey(bare), "");
+}
+
+}  // namespace
