@@ -435,6 +435,21 @@ TEST(SettingsKeys, ModulesOpenTheFileOneAccessAtATime) {
   EXPECT_NE(Text(m, kSettings).find("[Boost]\r\nRAM=0\r\n"), std::string::npos);
 }
 
+TEST(SettingsKeys, SettingsFileThatCannotBeReadIsNeverReplaced) {
+  const std::string file = "[Config]\r\nLanguage=Deutsch\r\n\r\n[Boost]\r\nOverClock=1\r\n\r\n";
+  Session session;
+  sim::ScopedMachine m{Machine().File(kSettings, Ini(file)).File(kData + "OldCfgSVX.ini", "")};
+  // Another program holds the file open without sharing it.
+  const plat::Handle lock =
+      plat::CreateFileW(kSettings, plat::kGENERIC_READ, 0, plat::kOPEN_EXISTING);
+  ASSERT_NE(lock, plat::kInvalidHandle);
+  InitConfigGlobals(false);
+  plat::CloseHandle(lock);
+  EXPECT_EQ(GConfig->FLanguage, "English");
+  EXPECT_EQ(GConfig->FOCLevel, 1);
+  EXPECT_EQ(Hex(m.ReadFile(kSettings)), Hex(Ini(file)));
+}
+
 // ---------------------------------------------------------------- legacy overclock switch
 
 TEST(SettingsOverclock, LegacySwitchOnBecomesLevelTwo) {
