@@ -33,6 +33,7 @@
 //    complete when it and its closing zero are shorter than the buffer; otherwise
 //    the buffer holds the first size - 2 characters of the list and two zeros, and
 //    the result is size - 2.
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -47,7 +48,8 @@ namespace plat {
 
 namespace {
 
-constexpr uint32_t kCpAcpCodePage = 0;
+// CP_ACP: the machine's ANSI code page.
+constexpr uint32_t kCP_ACP = 0;
 
 bool IsBlank(char16_t c) {
   return c == u' ' || (c >= 0x09 && c <= 0x0D) || c == 0x1A;
@@ -139,12 +141,12 @@ struct Profile {
 
 std::u16string DecodeAnsi(const std::string& bytes) {
   if (bytes.empty()) return {};
-  return plat::MultiByteToWideChar(kCpAcpCodePage, bytes);
+  return plat::MultiByteToWideChar(kCP_ACP, bytes);
 }
 
 std::string EncodeAnsi(const std::u16string& text) {
   if (text.empty()) return {};
-  return plat::WideCharToMultiByte(kCpAcpCodePage, text);
+  return plat::WideCharToMultiByte(kCP_ACP, text);
 }
 
 std::string EncodeUtf16(const std::u16string& text) {

@@ -318,6 +318,8 @@ TEST(ProfileSim, SequenceFollowsWindowsWhereWineDiffers) {
       {"lasterror read-only", "5"},
       {"file read-only",
        "readonly.ini 10 bytes \"[R]\\r\\nk=v\\r\\n\" [5B 52 5D 0D 0A 6B 3D 76 0D 0A]"},
+      {"get non-ascii-other-case",
+       "\"A\" \"CL\\xC3\\x89\" def=\"dflt\" size=64 ansi.ini -> 1 \"1\" [0031]"},
       {"get read-only-read", "\"R\" \"k\" def=\"\" size=64 readonly.ini -> 1 \"v\" [0076]"},
   };
   for (const auto& [step, tail] : windows) {

@@ -51,7 +51,7 @@ TEST_F(Profile, WritesBuildAnAnsiFileSectionBySection) {
   EXPECT_TRUE(Write("MAIN", "name", "Beta"));
   EXPECT_EQ(File(), "[Main]\r\nName=Beta\r\nCaf\xE9=2\r\n[Other]\r\nx=1\r\n");
   EXPECT_EQ(Get("main", "NAME"), "Beta");
-  EXPECT_EQ(Get("Main", "CAF\xC3\x89"), "2");
+  EXPECT_EQ(Get("Main", "caf\xC3\xA9"), "2");
 }
 
 TEST_F(Profile, DeletesKeysAndSections) {
