@@ -628,3 +628,30 @@ std::string BuildWebLink(const std::string& Base) {
   url += "lan=" + GetCustomLanguage() + "&";
   return url;
 }
+
+namespace {
+
+// Other vendors' security and advertising-filter products that take over the
+// default browser on Windows 10 (build 10586 and later).
+const char* const kBrowserHijackers[] = {
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\360TotalSecurity",
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\MPC AdCleaner",
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\MPC",
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\iSafe",
+};
+
+}  // namespace
+
+bool UseInternetExplorerForLinks() {
+  plat::OsVersionInfo os;
+  if (!plat::GetVersionExW(os) || os.major < 10 || os.build < 10586) return false;
+  for (const char* key : kBrowserHijackers) {
+    try {
+      TRegistry reg;
+      reg.SetRootKey(plat::kHKEY_LOCAL_MACHINE);
+      if (reg.OpenKeyReadOnly(key)) return true;
+    } catch (...) {
+    }
+  }
+  return false;
+}

@@ -198,6 +198,12 @@ std::string GetLinkName();
 std::string GetCustomLanguage();
 // Base (or the redirect page) + "?name=...&ver=...&lan=...&".
 std::string BuildWebLink(const std::string& Base);
+// Whether links go to "IExplore.EXE" instead of the default browser: on Windows 10
+// build 10586 and later while another vendor's security or advertising-filter
+// product that takes over the default browser is installed.
+bool UseInternetExplorerForLinks();
+// Opens the link in the browser (ShellExecuteW "open"); a failure is retried once
+// through "IExplore.EXE".
 void OpenWebLink(const std::string& Url);
 
 // ---------------------------------------------------------------- helpers

@@ -140,4 +140,28 @@ TEST(WebLink, HostWithoutVersionResourceAndDataFilesWithoutKeys) {
   EXPECT_EQ(BuildWebLink(""), std::string(kWebLinkBase) + "?name=vlmx&ver=Unknown&lan=&");
 }
 
+TEST(WebLink, InternetExplorerOnlyOnNewWindows10WithABrowserHijacker) {
+  // The 32-bit program sees the 32-bit view of the uninstall keys.
+  const std::string uninstall =
+      "HKLM\\SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+  struct Case {
+    uint32_t major, build;
+    std::string product;
+    bool expected;
+  };
+  for (const Case& c :
+       {Case{10, 19045, "", false}, Case{10, 10586, "MPC", true},
+        Case{10, 19045, "360TotalSecurity", true}, Case{10, 22631, "MPC AdCleaner", true},
+        Case{10, 19045, "iSafe", true}, Case{10, 10240, "iSafe", false},
+        Case{6, 9600, "MPC", false}, Case{10, 19045, "MPC Cleaner", false}}) {
+    Session session;
+    sim::MachineBuilder b = Machine();
+    b.Os(c.major, c.major == 10 ? 0 : 3, c.build);
+    if (!c.product.empty()) b.RegSz(uninstall + c.product, "DisplayName", c.product);
+    sim::ScopedMachine m{b};
+    EXPECT_EQ(UseInternetExplorerForLinks(), c.expected)
+        << c.major << "." << c.build << " " << c.product;
+  }
+}
+
 }  // namespace
