@@ -51,7 +51,8 @@ struct VersionResource {
   // Translations (language, code page), in order; string tables keyed by
   // "LLLLCCCC" (eight upper-case hex digits), each a list of (name, value).
   std::vector<std::pair<uint16_t, uint16_t>> translations;
-  std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>> stringTables;
+  std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>>
+      stringTables;
 };
 
 struct FileMeta {
@@ -64,13 +65,13 @@ struct FileMeta {
 struct Process {
   uint32_t pid = 0;
   uint32_t parentPid = 0;
-  std::string exeFile;        // "explorer.exe"
-  std::string imagePath;      // "C:\Windows\explorer.exe"
-  std::string owner;          // account name without domain; "SYSTEM" for services
+  std::string exeFile;    // "explorer.exe"
+  std::string imagePath;  // "C:\Windows\explorer.exe"
+  std::string owner;      // account name without domain; "SYSTEM" for services
   uint32_t threads = 1;
   int32_t basePriority = 8;
-  bool canOpen = true;        // OpenProcess succeeds for this process
-  bool canTerminate = true;   // TerminateProcess succeeds
+  bool canOpen = true;       // OpenProcess succeeds for this process
+  bool canTerminate = true;  // TerminateProcess succeeds
   std::string commandLine;
   // Further fields (priority class, working set, ...) are added with the modules
   // that read them; the machine file keeps unknown keys of a process.
@@ -79,15 +80,15 @@ struct Process {
 
 struct Machine {
   // Version facts.
-  plat::OsVersionInfo os{10, 0, 19045, plat::kVER_PLATFORM_WIN32_NT, "", 0, 0, 0x100,
-                         plat::kVER_NT_WORKSTATION};
+  plat::OsVersionInfo os{10, 0, 19045, plat::kVER_PLATFORM_WIN32_NT, "",
+                         0,  0, 0x100, plat::kVER_NT_WORKSTATION};
   uint16_t nativeArchitecture = plat::kPROCESSOR_ARCHITECTURE_AMD64;
   uint16_t processArchitecture = plat::kPROCESSOR_ARCHITECTURE_INTEL;  // the program is 32-bit
   bool hasGetNativeSystemInfo = true;
   bool hasIsWow64Process = true;
   std::vector<std::string> missingExports;  // further kernel32 functions this Windows lacks
-  bool wow64 = true;  // the program runs under WOW64
-  int serverR2 = 0;   // GetSystemMetrics(SM_SERVERR2)
+  bool wow64 = true;                        // the program runs under WOW64
+  int serverR2 = 0;                         // GetSystemMetrics(SM_SERVERR2)
   int screenWidth = 1920, screenHeight = 1080;
   uint32_t numberOfProcessors = 8;
 
@@ -155,27 +156,33 @@ class Session {
   ~Session();
   // Machine backed by home/machine.txt (created from the default when missing).
   static std::shared_ptr<Session> OpenHome(const std::string& homeDir);
+  // The same, seeding a home that holds no machine yet from seedText. Both throw
+  // std::runtime_error (with the line of a parse error) when the machine is unusable.
+  static std::shared_ptr<Session> OpenHome(const std::string& homeDir, const std::string& seedText);
   // Machine kept in memory only.
   static std::shared_ptr<Session> InMemory(std::unique_ptr<Machine> machine);
 
   std::unique_lock<Mutex> Lock();
-  Machine& machine();       // call with the lock held
-  void Changed();           // persist after a change (no-op in memory)
-  void ReloadIfChanged();   // pick up changes other processes wrote (file-backed)
+  Machine& machine();      // call with the lock held
+  void Changed();          // persist after a change (no-op in memory)
+  void ReloadIfChanged();  // pick up changes other processes wrote (file-backed)
   const std::string& homeDir() const { return home_; }
+  // Replaces the whole machine (written through like any change). The new
+  // machine's own-program fields become the file's and this program's.
+  void Replace(std::unique_ptr<Machine> machine);
 
  private:
   struct Local;  // the running program's own fields (see Machine)
   static void ExchangeLocal(Machine& m, Local& l);
   Session() = default;
-  void Load();   // reads home/machine.txt (lock held)
+  void Load();  // reads home/machine.txt (lock held)
   std::string Stamp() const;
   uint64_t ReadGeneration() const;
 
   std::recursive_mutex mutex_;
   Mutex lockable_{*this};
-  int depth_ = 0;      // nesting of Lock() (mutex_ held)
-  int lockFd_ = -1;    // home/machine.lock
+  int depth_ = 0;    // nesting of Lock() (mutex_ held)
+  int lockFd_ = -1;  // home/machine.lock
   std::unique_ptr<Machine> machine_;
   std::unique_ptr<Local> fileLocal_;  // those fields as the file has them
   std::string home_;

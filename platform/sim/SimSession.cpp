@@ -181,6 +181,28 @@ void Session::Changed() {
 }
 
 std::shared_ptr<Session> Session::OpenHome(const std::string& homeDir) {
+  return OpenHome(homeDir, DefaultMachineText());
+}
+
+void Session::Replace(std::unique_ptr<Machine> machine) {
+  std::lock_guard<Mutex> guard(lockable_);
+  machine->home = home_;
+  auto local = std::make_unique<Local>();
+  local->exePath = machine->exePath;
+  local->currentDirectory = machine->currentDirectory;
+  local->selfPid = machine->selfPid;
+  local->environment = machine->environment;
+  if (machine_) {
+    *machine_ = std::move(*machine);
+  } else {
+    machine_ = std::move(machine);
+  }
+  if (lockFd_ >= 0) fileLocal_ = std::move(local);
+  Changed();
+}
+
+std::shared_ptr<Session> Session::OpenHome(const std::string& homeDir,
+                                           const std::string& seedText) {
   std::error_code ec;
   fs::create_directories(homeDir, ec);
   std::shared_ptr<Session> s(new Session);
@@ -200,11 +222,10 @@ std::shared_ptr<Session> Session::OpenHome(const std::string& homeDir) {
   if (!fs::exists(path, ec)) {
     Machine seed;
     std::string error;
-    if (!Parse(DefaultMachineText(), seed, error))
-      throw std::runtime_error("default machine: " + error);
+    if (!Parse(seedText, seed, error)) throw std::runtime_error(error);
     seed.home = s->home_;
     if (!Materialize(seed, error)) throw std::runtime_error(error);
-    if (!WriteHostFileAtomic(path, DefaultMachineText())) {
+    if (!WriteHostFileAtomic(path, seedText)) {
       throw std::runtime_error(path + ": cannot write the machine file");
     }
     uint64_t generation = s->ReadGeneration() + 1;
