@@ -10,11 +10,13 @@
 namespace plat {
 
 // Opaque handle. On Windows it carries the real HANDLE value; in the simulated
-// machine it is an index into the sim's handle table. 0 and kInvalidHandle are
-// never valid handles (files report failure with kInvalidHandle, everything else
-// with 0, as on Windows).
+// machine it is an index into the sim's handle table. Files report failure with
+// kInvalidHandle, everything else with 0, as on Windows. As on Windows, the
+// pseudo handle of the current process (GetCurrentProcess) has the same value as
+// kInvalidHandle: compare file handles only against kInvalidHandle.
 using Handle = std::uintptr_t;
 inline constexpr Handle kInvalidHandle = static_cast<Handle>(-1);
+inline constexpr Handle kCurrentProcessPseudoHandle = static_cast<Handle>(-1);
 
 // Registry key handle; the predefined roots have their Win32 values.
 using RegKey = std::uintptr_t;
