@@ -29,7 +29,7 @@ void UnitStartUp() {
   if (fileutil::FileExists(oldLog)) plat::DeleteFileW(oldLog);
   IsWow64Self();
   GetOSVersionCode();
-  gMiniBoostLanguage = std::make_unique<TBoostLanguage>("frmMiniBoost");
+  InitBoostLanguage();
   InitDefaultMonitorAppLog();
 }
 

@@ -13,7 +13,6 @@
 #include "platform/Text.h"
 
 std::unique_ptr<TBoost> gBoost;
-std::unique_ptr<TBoostLanguage> gMiniBoostLanguage;
 std::string CaptionBoost = "Velmora is boosting into Gaming Mode...";
 std::string CaptionRestore = "Velmora is restoring back to Normal Mode...";
 
@@ -140,11 +139,11 @@ void TfrmMiniBoost::ChangeLan() {
     TIniFile settings(GSettingsFolder + "Velmorix.ini");
     language = settings.ReadString("config", "Language", "English");
   }
-  if (!gMiniBoostLanguage) return;
-  gMiniBoostLanguage->LoadLanguage(language);
-  gMiniBoostLanguage->TranslateApplication();
-  CaptionBoost = gMiniBoostLanguage->GetMessage("M_Caption_Boost", CaptionBoost);
-  CaptionRestore = gMiniBoostLanguage->GetMessage("M_Caption_Restore", CaptionRestore);
+  if (!gBoostLanguage) return;
+  gBoostLanguage->LoadLanguage(language);
+  gBoostLanguage->TranslateApplication();
+  CaptionBoost = GetMsg("M_Caption_Boost", CaptionBoost);
+  CaptionRestore = GetMsg("M_Caption_Restore", CaptionRestore);
 }
 
 void TfrmMiniBoost::BeginBoost() {

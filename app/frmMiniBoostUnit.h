@@ -14,8 +14,6 @@
 #include "engine/uBoost.h"
 #include "platform/Gui.h"
 
-class TBoostLanguage;
-
 // Messages the window handles (WM_USER + 5000 and + 5003).
 inline constexpr uint32_t kMsgStartBoost = 6024;
 inline constexpr uint32_t kMsgExitProcess = 6027;
@@ -32,8 +30,6 @@ inline constexpr uint32_t kFinishGraceMs = 2500;
 
 // The orchestrator, created by the window.
 extern std::unique_ptr<TBoost> gBoost;
-// The window's language object "frmMiniBoost", created at start-up.
-extern std::unique_ptr<TBoostLanguage> gMiniBoostLanguage;
 // Captions, replaced from the language file by ChangeLan.
 extern std::string CaptionBoost;
 extern std::string CaptionRestore;
