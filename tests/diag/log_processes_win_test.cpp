@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <map>
 #include <regex>
 #include <set>
@@ -25,9 +26,20 @@ std::string HelperPath() {
   return fileutil::ExtractFilePath(plat::GetModuleFileNameW()) + "logwriter_helper.exe";
 }
 
-HANDLE StartHelper(const std::string& log, const std::string& tag, int count) {
-  std::wstring command =
-      Wide("\"" + HelperPath() + "\" \"" + log + "\" " + tag + " " + std::to_string(count));
+HANDLE StartHelper(const std::string& log, const std::string& tag, int count,
+                   const std::string& startFile) {
+  std::string text = "\"";
+  text += HelperPath();
+  text += "\" \"";
+  text += log;
+  text += "\" ";
+  text += tag;
+  text += " ";
+  text += std::to_string(count);
+  text += " \"";
+  text += startFile;
+  text += "\"";
+  std::wstring command = Wide(text);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
@@ -40,14 +52,17 @@ HANDLE StartHelper(const std::string& log, const std::string& tag, int count) {
 }
 
 TEST(LogProcessesWin, TwoWritersNeverInterleaveInsideAFile) {
-  constexpr int kCount = 400;
+  constexpr int kCount = 1000;
   test::Sandbox box;
   ASSERT_TRUE(fileutil::FileExists(HelperPath())) << HelperPath();
   const std::string log = box.Path("shared.log");
 
-  HANDLE processes[2] = {StartHelper(log, "alpha", kCount), StartHelper(log, "beta", kCount)};
+  const std::string go = box.Path("go");
+  HANDLE processes[2] = {StartHelper(log, "alpha", kCount, go),
+                         StartHelper(log, "beta", kCount, go)};
   ASSERT_NE(processes[0], nullptr);
   ASSERT_NE(processes[1], nullptr);
+  box.Write("go", "");  // both start writing now
   ASSERT_EQ(::WaitForMultipleObjects(2, processes, TRUE, 120000), WAIT_OBJECT_0);
   for (HANDLE process : processes) {
     DWORD code = 1;
@@ -63,6 +78,7 @@ TEST(LogProcessesWin, TwoWritersNeverInterleaveInsideAFile) {
   static const std::regex kName(R"(^shared(_\d+)?\.log$)", std::regex::icase);
   std::map<std::string, std::set<int>> seen;
   int entries = 0;
+  int switches = 0;  // neighbouring entries from different writers (shows they overlapped)
   for (const plat::FindData& file : files) {
     SCOPED_TRACE(file.name);
     EXPECT_TRUE(std::regex_match(file.name, kName));
@@ -73,6 +89,7 @@ TEST(LogProcessesWin, TwoWritersNeverInterleaveInsideAFile) {
     const std::string text = txt::Utf16LeBytesToUtf8(bytes.substr(2));
     ASSERT_TRUE(text.empty() || text.substr(text.size() - 2) == "\r\n");
     std::map<std::string, int> last{{"alpha", -1}, {"beta", -1}};
+    std::string previous;
     for (const std::string& line : txt::SplitLines(text)) {
       std::smatch match;
       ASSERT_TRUE(std::regex_match(line, match, kEntry)) << "torn entry: " << line;
@@ -81,10 +98,14 @@ TEST(LogProcessesWin, TwoWritersNeverInterleaveInsideAFile) {
       // Within one file a writer's entries keep their order.
       EXPECT_GT(index, last[tag]) << line;
       last[tag] = index;
+      if (!previous.empty() && previous != tag) ++switches;
+      previous = tag;
       EXPECT_TRUE(seen[tag].insert(index).second) << "duplicate: " << line;
       ++entries;
     }
   }
+  std::printf("  %d file(s), %d writer switches inside files\n", static_cast<int>(files.size()),
+              switches);
   EXPECT_EQ(entries, 2 * kCount);
   EXPECT_EQ(seen["alpha"].size(), static_cast<size_t>(kCount));
   EXPECT_EQ(seen["beta"].size(), static_cast<size_t>(kCount));
