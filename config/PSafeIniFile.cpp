@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <istream>
 #include <iterator>
+#include <string_view>
 
 #include "config/IniSupport.h"
 #include "platform/FileUtil.h"
@@ -191,20 +192,39 @@ void TMemIniFile::Clear() {
   sections_.Clear();
 }
 
+namespace {
+
+// Removes blanks and control characters (every byte up to the blank) at both ends.
+std::string_view TrimView(std::string_view text) {
+  while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ')
+    text.remove_prefix(1);
+  while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ')
+    text.remove_suffix(1);
+  return text;
+}
+
+}  // namespace
+
 void TMemIniFile::SetStrings(const std::vector<std::string>& lines) {
   Clear();
   TIniHashedStringList* current = nullptr;
+  std::string entry;
   for (const std::string& raw : lines) {
-    std::string line = txt::Trim(raw);
+    std::string_view line = TrimView(raw);
     if (line.empty() || line[0] == ';') continue;
     if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
-      current = AddSection(txt::Trim(line.substr(1, line.size() - 2)));
+      current = AddSection(std::string(TrimView(line.substr(1, line.size() - 2))));
     } else if (current != nullptr) {
       size_t pos = line.find('=');
-      if (pos == std::string::npos) {
-        current->Add(line);
+      if (pos == std::string_view::npos) {
+        current->Add(std::string(line));
       } else {
-        current->Add(txt::Trim(line.substr(0, pos)) + "=" + txt::Trim(line.substr(pos + 1)));
+        std::string_view name = TrimView(line.substr(0, pos));
+        std::string_view value = TrimView(line.substr(pos + 1));
+        entry.assign(name);
+        entry += '=';
+        entry.append(value);
+        current->Add(entry);
       }
     }
   }
