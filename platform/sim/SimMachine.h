@@ -78,6 +78,33 @@ struct Process {
   std::map<std::string, std::string> extra;
 };
 
+// A top-level window of another program ("[window <class>]" in the machine file).
+struct MachineWindow {
+  std::string className;
+  std::string caption;
+  bool present = true;  // FindWindowW finds it
+};
+// A message this program sent or posted to a window of another program.
+struct LoggedMessage {
+  std::string className;  // of the target window
+  uint32_t message = 0;
+  uint64_t wParam = 0;
+  int64_t lParam = 0;
+  bool sent = false;  // SendMessageW (else PostMessageW)
+  uint64_t tick = 0;  // the machine's tick at the call
+};
+struct ShellCall {  // ShellExecuteW
+  std::string verb, file, parameters, directory;
+  int show = 0;
+};
+struct MessageBoxCall {  // MessageBoxW
+  std::string text, caption;
+  uint32_t type = 0;
+};
+struct DataChannelCall {  // "Func" of the host's "datastate.dll"
+  std::string channel, text;
+};
+
 struct Machine {
   // Version facts.
   plat::OsVersionInfo os{10, 0, 19045, plat::kVER_PLATFORM_WIN32_NT, "",
@@ -125,6 +152,20 @@ struct Machine {
   bool manualClock = true;
   uint64_t tickMs = 5000000;  // milliseconds since boot
   double localTime = 0;       // day serial of the local time at tickMs (manual clock)
+
+  // Desktop: windows of other programs and what this program did to them.
+  std::vector<MachineWindow> windows;
+  std::vector<LoggedMessage> messageLog;
+  std::vector<ShellCall> shellCalls;
+  std::vector<MessageBoxCall> messageBoxes;
+  int messageBoxAnswer = 1;  // what MessageBoxW returns
+  std::vector<DataChannelCall> dataChannel;
+  std::optional<uint32_t> exitCode;  // set by ExitProcess
+  uint32_t foregroundLockTimeout = 200000;
+  int logPixelsY = 96;
+  int taskbarHeight = 40;  // the work area is the screen less the taskbar at the bottom
+  bool hasDpiFunctions = true;  // IsProcessDPIAware, shcore's DPI awareness functions
+  int dpiAwareness = 0;         // PROCESS_DPI_AWARENESS of this program (not persisted)
 
   // Debug output (OutputDebugStringW), not persisted.
   std::vector<std::string> debugOutput;
@@ -195,6 +236,10 @@ std::shared_ptr<Session> Install(std::shared_ptr<Session> session);
 // The current session; on first use opens $VLXSIM_HOME (or fails loudly when unset).
 Session& Current();
 std::shared_ptr<Session> CurrentSession();
+
+// The command line plat::GetCommandLineW reports (the Linux main passes its own);
+// by default the quoted exePath of the machine.
+void SetCommandLine(const std::string& commandLine);
 
 // ---------------------------------------------------------------- machine file
 std::string Serialize(const Machine& machine);

@@ -11,6 +11,7 @@
 #include "platform/Text.h"
 #include "platform/sim/SimCodePages.h"
 #include "platform/sim/SimInternal.h"
+#include "platform/sim/SimSched.h"
 
 namespace plat {
 
@@ -188,21 +189,8 @@ uint32_t GetTickCount() {
 }
 
 void Sleep(uint32_t milliseconds) {
-  {
-    sim::Op op;
-    sim::Machine& m = op.m();
-    if (m.manualClock) {
-      // A manual clock moves by the time slept, without waiting.
-      if (milliseconds) {
-        m.tickMs += milliseconds;
-        m.localTime = sim::MsToSerial(sim::SerialToMs(m.localTime) + milliseconds);
-        op.Changed();
-      }
-      std::this_thread::yield();
-      return;
-    }
-  }
-  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+  // On the machine clock: a manual clock moves when every thread of the program waits.
+  sim::sched::SleepFor(milliseconds);
 }
 
 SystemTime GetLocalTime() {
