@@ -86,7 +86,8 @@ run_logged() {
 finish() {
   section "summary"
   if [[ ${#FAILURES[@]} -gt 0 ]]; then
-    echo "  failed: ${FAILURES[*]}"
+    echo "  failed:"
+    printf '    %s\n' "${FAILURES[@]}"
   fi
   echo "  total time $(elapsed), logs in ${LOGS#"$ROOT"/}"
   echo "$PASSED passed, $FAILED failed"
@@ -380,6 +381,7 @@ run_wine_suite() {
   (cd "$WIN64/tests" && VLX_TEST_BIN_DIR="$WIN_TEST_DIR" timeout -k 15 "$SUITE_TIMEOUT" \
     "$WINE" "$exe" --gtest_color=no </dev/null >"$log" 2>&1)
   rc=$?
+  sed -i 's/\r$//' "$log"  # Wine's console output ends lines with CR LF
   local p f note="$(($(date +%s) - t))s"
   p=$(sed -nE 's/^\[  PASSED  \] ([0-9]+) tests?.*/\1/p' "$log" | tail -n 1)
   f=$(sed -nE 's/^\[  FAILED  \] ([0-9]+) tests?, listed below.*/\1/p' "$log" | tail -n 1)
@@ -400,7 +402,9 @@ run_wine_suite() {
   fi
   record "wine $name" "$p" "$f" "$note"
   if [[ $f -gt 0 ]]; then
-    grep -E '^\[  FAILED  \] [A-Za-z_0-9/]+\.' "$log" | sort -u | sed 's/^/      /' | head -n 30
+    # gtest's closing list: one "[  FAILED  ] Suite.Name" line per failed test.
+    grep -E '^\[  FAILED  \] [A-Za-z_0-9/]+\.[A-Za-z_0-9/]+(, where .*)?$' "$log" | sort -u |
+      sed 's/^\[  FAILED  \] /      FAILED /' | head -n 30
     echo "      (log: ${log#"$ROOT"/})"
     if ! grep -q '^\[==========\] .* ran\.' "$log"; then
       tail -n 15 "$log" | sed 's/^/      | /'
