@@ -412,6 +412,22 @@ run_wine_suite() {
   fi
 }
 
+# vlxmini_smoke: VlxMini.exe -normal ends with exit code 0 within the time-out and has
+# written its first parameter to its run log in the user's application data.
+vlxmini_smoke() {
+  local logs rc
+  logs="$(find "$PREFIX/drive_c/users" -path '*/AppData/Roaming/Trevanic/Velmora/Logs' -type d 2>/dev/null)"
+  [[ -n "$logs" ]] && rm -f "$logs"/VlxMini*.log
+  timeout -k 10 120 "$WINE" "$WIN64/app/VlxMini.exe" -normal </dev/null
+  rc=$?
+  [[ $rc -eq 0 ]] || { echo "exit status $rc"; return 1; }
+  local log
+  log="$(find "$PREFIX/drive_c/users" -path '*/Trevanic/Velmora/Logs/VlxMiniAppRun.log' 2>/dev/null | head -n 1)"
+  [[ -n "$log" ]] || { echo "no VlxMiniAppRun.log in the prefix"; return 1; }
+  iconv -f UTF-16 -t UTF-8 "$log" | tr -d '\r' | grep -q '  ParamStr(1) : -normal$' ||
+    { echo "run log lacks \"ParamStr(1) : -normal\":"; iconv -f UTF-16 -t UTF-8 "$log" | tail -n 5; return 1; }
+}
+
 if [[ $WIN64_RC -ne 1 ]]; then
   section "win64: suites under Wine"
   if ! start_xvfb; then
@@ -433,10 +449,9 @@ if [[ $WIN64_RC -ne 1 ]]; then
     done
     # The program itself starts and ends with exit code 0.
     if [[ -f "$WIN64/app/VlxMini.exe" ]]; then
-      check "wine VlxMini.exe -normal exits 0" \
-        timeout -k 10 120 "$WINE" "$WIN64/app/VlxMini.exe" -normal
+      check "wine VlxMini.exe -normal: exit 0, run log" vlxmini_smoke
     else
-      record "wine VlxMini.exe -normal exits 0" 0 1 "not built"
+      record "wine VlxMini.exe -normal: exit 0, run log" 0 1 "not built"
     fi
   fi
   cleanup
