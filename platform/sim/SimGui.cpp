@@ -357,7 +357,6 @@ bool KillTimer(Hwnd hwnd, uintptr_t id) {
 
 bool GetMessageW(Message& msg) {
   std::unique_lock<std::mutex> lk(sim::sched::Lock());
-  sim::sched::Join();
   const uint32_t tid = sim::sched::ThreadId();
   for (;;) {
     std::optional<uint64_t> wake;
