@@ -112,7 +112,8 @@ if [[ ! -d "$TREE" || "$(cat "$STAMP" 2>/dev/null)" != "$WANT" ]]; then
     TREE="$PKGDIR/$SRC_PKG-$upstream"
   fi
   say "fetching source package $SRC_PKG=$SRC_VER"
-  fetch || die "apt-get source $SRC_PKG=$SRC_VER failed"
+  fetch >"$CACHE/apt-source.log" 2>&1 ||
+    { tail -n 20 "$CACHE/apt-source.log" >&2; die "apt-get source $SRC_PKG=$SRC_VER failed"; }
   [[ -d "$TREE" ]] || TREE="$(find "$PKGDIR" -mindepth 1 -maxdepth 1 -type d | head -n1)"
   [[ -n "$TREE" && -x "$TREE/configure" ]] || die "unpacked source tree with a configure script not found"
   # The name of the unpacked folder can differ; remember where it is.
