@@ -1170,6 +1170,233 @@ void WriteProcess(const Machine& m, std::string& out) {
   }
 }
 
+// ---------------------------------------------------------------- the desktop
+// [desktop]: facts of the screen and the answers the machine gives the program.
+// [window CLASS]: a window of another program. [message N], [shell N],
+// [messagebox N], [datachannel N]: what the program did, in order (N counts from 1
+// and is only written for the reader).
+
+bool Signed(const Entry& e, const std::string& text, int64_t& out, std::string& error) {
+  if (ParseSigned(text, out)) return true;
+  error = At(e.line, "'" + e.name + "' needs a number, not '" + text + "'");
+  return false;
+}
+
+bool Bool(const Entry& e, const std::string& text, bool& out, std::string& error) {
+  if (ParseBool(text, out)) return true;
+  error = At(e.line, "'" + e.name + "' needs yes or no, not '" + text + "'");
+  return false;
+}
+
+bool UnknownKey(const Section& sec, const Entry& e, std::string& error) {
+  error = At(e.line, "[" + sec.kind + "] has no '" + e.name + "'");
+  return false;
+}
+
+bool ParseDesktop(const Section& sec, Machine& m, std::string& error) {
+  for (const Entry& e : sec.entries) {
+    std::string v;
+    if (!Value(e, v, error)) return false;
+    int64_t n = 0;
+    if (e.name == "messageBoxAnswer") {
+      if (!Signed(e, v, n, error)) return false;
+      m.messageBoxAnswer = static_cast<int>(n);
+    } else if (e.name == "exitCode") {
+      uint32_t code = 0;
+      if (!Number(e, v, code, error)) return false;
+      m.exitCode = code;
+    } else if (e.name == "foregroundLockTimeout") {
+      if (!Number(e, v, m.foregroundLockTimeout, error)) return false;
+    } else if (e.name == "logPixelsY") {
+      if (!Signed(e, v, n, error)) return false;
+      m.logPixelsY = static_cast<int>(n);
+    } else if (e.name == "taskbarHeight") {
+      if (!Signed(e, v, n, error)) return false;
+      m.taskbarHeight = static_cast<int>(n);
+    } else if (e.name == "dpiFunctions") {
+      if (!Bool(e, v, m.hasDpiFunctions, error)) return false;
+    } else {
+      return UnknownKey(sec, e, error);
+    }
+  }
+  return true;
+}
+
+void WriteDesktop(const Machine& m, std::string& out) {
+  const Machine d;
+  if (m.messageBoxAnswer == d.messageBoxAnswer && !m.exitCode &&
+      m.foregroundLockTimeout == d.foregroundLockTimeout && m.logPixelsY == d.logPixelsY &&
+      m.taskbarHeight == d.taskbarHeight && m.hasDpiFunctions == d.hasDpiFunctions)
+    return;
+  out += "\n[desktop]\n";
+  Line(out, "messageBoxAnswer", std::to_string(m.messageBoxAnswer));
+  if (m.exitCode) Line(out, "exitCode", std::to_string(*m.exitCode));
+  Line(out, "foregroundLockTimeout", std::to_string(m.foregroundLockTimeout));
+  Line(out, "logPixelsY", std::to_string(m.logPixelsY));
+  Line(out, "taskbarHeight", std::to_string(m.taskbarHeight));
+  Line(out, "dpiFunctions", YesNo(m.hasDpiFunctions));
+}
+
+bool ParseWindow(const Section& sec, Machine& m, std::string& error) {
+  MachineWindow w;
+  w.className = sec.arg;
+  for (const Entry& e : sec.entries) {
+    std::string v;
+    if (!Value(e, v, error)) return false;
+    if (e.name == "caption") {
+      w.caption = v;
+    } else if (e.name == "present") {
+      if (!Bool(e, v, w.present, error)) return false;
+    } else {
+      return UnknownKey(sec, e, error);
+    }
+  }
+  m.windows.push_back(std::move(w));
+  return true;
+}
+
+void WriteWindow(const Machine& m, std::string& out) {
+  for (const MachineWindow& w : m.windows) {
+    out += "\n[window " + ValueText(w.className) + "]\n";
+    Line(out, "caption", ValueText(w.caption));
+    Line(out, "present", YesNo(w.present));
+  }
+}
+
+bool ParseMessage(const Section& sec, Machine& m, std::string& error) {
+  LoggedMessage msg;
+  for (const Entry& e : sec.entries) {
+    std::string v;
+    if (!Value(e, v, error)) return false;
+    if (e.name == "window") {
+      msg.className = v;
+    } else if (e.name == "message") {
+      if (!Number(e, v, msg.message, error)) return false;
+    } else if (e.name == "wParam") {
+      if (!Number(e, v, msg.wParam, error)) return false;
+    } else if (e.name == "lParam") {
+      if (!Signed(e, v, msg.lParam, error)) return false;
+    } else if (e.name == "how") {
+      if (v != "sent" && v != "posted") {
+        error = At(e.line, "'how' is sent or posted, not '" + v + "'");
+        return false;
+      }
+      msg.sent = v == "sent";
+    } else if (e.name == "tick") {
+      if (!Number(e, v, msg.tick, error)) return false;
+    } else {
+      return UnknownKey(sec, e, error);
+    }
+  }
+  m.messageLog.push_back(std::move(msg));
+  return true;
+}
+
+void WriteMessage(const Machine& m, std::string& out) {
+  size_t n = 0;
+  for (const LoggedMessage& msg : m.messageLog) {
+    out += "\n[message " + std::to_string(++n) + "]\n";
+    Line(out, "window", ValueText(msg.className));
+    Line(out, "message", Hex(msg.message, 4));
+    Line(out, "wParam", std::to_string(msg.wParam));
+    Line(out, "lParam", std::to_string(msg.lParam));
+    Line(out, "how", msg.sent ? "sent" : "posted");
+    Line(out, "tick", std::to_string(msg.tick));
+  }
+}
+
+bool ParseShell(const Section& sec, Machine& m, std::string& error) {
+  ShellCall c;
+  for (const Entry& e : sec.entries) {
+    std::string v;
+    if (!Value(e, v, error)) return false;
+    int64_t n = 0;
+    if (e.name == "verb") {
+      c.verb = v;
+    } else if (e.name == "file") {
+      c.file = v;
+    } else if (e.name == "parameters") {
+      c.parameters = v;
+    } else if (e.name == "folder") {
+      c.directory = v;
+    } else if (e.name == "show") {
+      if (!Signed(e, v, n, error)) return false;
+      c.show = static_cast<int>(n);
+    } else {
+      return UnknownKey(sec, e, error);
+    }
+  }
+  m.shellCalls.push_back(std::move(c));
+  return true;
+}
+
+void WriteShell(const Machine& m, std::string& out) {
+  size_t n = 0;
+  for (const ShellCall& c : m.shellCalls) {
+    out += "\n[shell " + std::to_string(++n) + "]\n";
+    Line(out, "verb", ValueText(c.verb));
+    Line(out, "file", ValueText(c.file));
+    Line(out, "parameters", ValueText(c.parameters));
+    Line(out, "folder", ValueText(c.directory));
+    Line(out, "show", std::to_string(c.show));
+  }
+}
+
+bool ParseMessageBox(const Section& sec, Machine& m, std::string& error) {
+  MessageBoxCall c;
+  for (const Entry& e : sec.entries) {
+    std::string v;
+    if (!Value(e, v, error)) return false;
+    if (e.name == "text") {
+      c.text = v;
+    } else if (e.name == "caption") {
+      c.caption = v;
+    } else if (e.name == "type") {
+      if (!Number(e, v, c.type, error)) return false;
+    } else {
+      return UnknownKey(sec, e, error);
+    }
+  }
+  m.messageBoxes.push_back(std::move(c));
+  return true;
+}
+
+void WriteMessageBox(const Machine& m, std::string& out) {
+  size_t n = 0;
+  for (const MessageBoxCall& c : m.messageBoxes) {
+    out += "\n[messagebox " + std::to_string(++n) + "]\n";
+    Line(out, "text", ValueText(c.text));
+    Line(out, "caption", ValueText(c.caption));
+    Line(out, "type", Hex(c.type, 2));
+  }
+}
+
+bool ParseDataChannel(const Section& sec, Machine& m, std::string& error) {
+  DataChannelCall c;
+  for (const Entry& e : sec.entries) {
+    std::string v;
+    if (!Value(e, v, error)) return false;
+    if (e.name == "channel") {
+      c.channel = v;
+    } else if (e.name == "text") {
+      c.text = v;
+    } else {
+      return UnknownKey(sec, e, error);
+    }
+  }
+  m.dataChannel.push_back(std::move(c));
+  return true;
+}
+
+void WriteDataChannel(const Machine& m, std::string& out) {
+  size_t n = 0;
+  for (const DataChannelCall& c : m.dataChannel) {
+    out += "\n[datachannel " + std::to_string(++n) + "]\n";
+    Line(out, "channel", ValueText(c.channel));
+    Line(out, "text", ValueText(c.text));
+  }
+}
+
 // ---------------------------------------------------------------- the kinds of section
 
 struct Kind {
@@ -1186,6 +1413,12 @@ const Kind kKinds[] = {
     {"reg", ParseReg, WriteReg},
     {"file", ParseFile, WriteFile},
     {"process", ParseProcess, WriteProcess},
+    {"desktop", ParseDesktop, WriteDesktop},
+    {"window", ParseWindow, WriteWindow},
+    {"message", ParseMessage, WriteMessage},
+    {"shell", ParseShell, WriteShell},
+    {"messagebox", ParseMessageBox, WriteMessageBox},
+    {"datachannel", ParseDataChannel, WriteDataChannel},
 };
 
 const Kind* FindKind(const std::string& name) {

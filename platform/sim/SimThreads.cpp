@@ -1,6 +1,7 @@
 // Sim backend: the scheduler on the machine clock, threads, waiting, events,
 // named mutexes and named file mappings.
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -104,6 +105,25 @@ void TryAdvance() {
   }
   sim::sched::Kick();
 }
+
+// A forked child has only the forking thread: the others' places go.
+void PrepareFork() {
+  Mu().lock();
+}
+void ParentAfterFork() {
+  Mu().unlock();
+}
+void ChildAfterFork() {
+  for (auto it = Parts().begin(); it != Parts().end();) {
+    if (*it == tHolder.p) {
+      ++it;
+    } else {
+      it = Parts().erase(it);  // the thread no longer exists (its memory is left alone)
+    }
+  }
+  Mu().unlock();
+}
+[[maybe_unused]] const int gAtFork = ::pthread_atfork(PrepareFork, ParentAfterFork, ChildAfterFork);
 
 }  // namespace
 

@@ -1,0 +1,162 @@
+// The shell, message boxes, simulated libraries and the end of the process over
+// the simulated machine; the machine file keeps what the program did.
+#include <gtest/gtest.h>
+
+#include "platform/Gui.h"
+#include "platform/Platform.h"
+#include "platform/Text.h"
+#include "platform/sim/SimMachine.h"
+#include "tests/support/SimProgram.h"
+
+namespace {
+
+const char kProgramFolder[] = "C:\\Program Files (x86)\\Velmora\\";
+
+sim::MachineBuilder WithDataState() {
+  sim::MachineBuilder b;
+  b.File(std::string(kProgramFolder) + "datastate.dll", "MZ");
+  return b;
+}
+
+TEST(SimShell, ShellExecuteAndMessageBoxAreRecorded) {
+  sim::ScopedMachine machine{
+      sim::MachineBuilder().With([](sim::Machine& m) { m.messageBoxAnswer = 2; })};
+  EXPECT_EQ(plat::ShellExecuteW(0, "open", "C:\\x\\vxtray.exe", "-mini", "C:\\x\\", 1), 42);
+  EXPECT_EQ(plat::MessageBoxW(0, "Files are missing", "Velmora", plat::kMB_ICONERROR), 2);
+  const sim::Machine& m = machine.machine();
+  ASSERT_EQ(m.shellCalls.size(), 1u);
+  EXPECT_EQ(m.shellCalls[0].verb, "open");
+  EXPECT_EQ(m.shellCalls[0].file, "C:\\x\\vxtray.exe");
+  EXPECT_EQ(m.shellCalls[0].parameters, "-mini");
+  EXPECT_EQ(m.shellCalls[0].directory, "C:\\x\\");
+  EXPECT_EQ(m.shellCalls[0].show, 1);
+  ASSERT_EQ(m.messageBoxes.size(), 1u);
+  EXPECT_EQ(m.messageBoxes[0].text, "Files are missing");
+  EXPECT_EQ(m.messageBoxes[0].caption, "Velmora");
+  EXPECT_EQ(m.messageBoxes[0].type, plat::kMB_ICONERROR);
+}
+
+TEST(SimShell, DataChannelCallOfTheSimulatedLibraryIsRecorded) {
+  sim::ScopedMachine machine{WithDataState()};
+  const plat::Module lib = plat::LoadLibraryW("datastate.dll");
+  ASSERT_NE(lib, 0u);
+  EXPECT_EQ(plat::GetProcAddress(lib, "Other"), nullptr);
+  EXPECT_EQ(plat::GetLastError(), plat::kERROR_PROC_NOT_FOUND);
+  auto func = reinterpret_cast<plat::DataStateFunc>(plat::GetProcAddress(lib, "Func"));
+  ASSERT_NE(func, nullptr);
+  const std::u16string channel = u"MiniBoost";
+  const std::u16string text = u"state=1;game=\u00e9t\u00e9";
+  uint32_t capacity = 16;
+  char reply[16];
+  EXPECT_EQ(
+      func(channel.c_str(), text.c_str(), static_cast<int32_t>(text.size() * 2), reply, &capacity),
+      0);
+  ASSERT_EQ(machine.machine().dataChannel.size(), 1u);
+  EXPECT_EQ(machine.machine().dataChannel[0].channel, "MiniBoost");
+  EXPECT_EQ(machine.machine().dataChannel[0].text, "state=1;game=\xC3\xA9t\xC3\xA9");
+  EXPECT_TRUE(plat::FreeLibrary(lib));
+}
+
+TEST(SimShell, LibrariesLoadOnlyWhenTheirFileExists) {
+  sim::ScopedMachine machine{sim::MachineBuilder()};
+  EXPECT_EQ(plat::LoadLibraryW("datastate.dll"), 0u);
+  EXPECT_EQ(plat::GetLastError(), 126u);
+  EXPECT_NE(plat::LoadLibraryW("kernel32.dll"), 0u);  // in the system folder
+}
+
+TEST(SimShell, CommandLineIsTheQuotedProgramPathUnlessSet) {
+  sim::ScopedMachine machine{sim::MachineBuilder().ExePath("C:\\Games\\VlxMini.exe")};
+  EXPECT_EQ(plat::GetCommandLineW(), "\"C:\\Games\\VlxMini.exe\"");
+}
+
+TEST(SimShell, MachineFileKeepsTheDesktopAndWhatTheProgramDid) {
+  sim::Machine m;
+  m.windows.push_back(sim::MachineWindow{"TfrmVelmorixMain", "Velmorix Game Booster", true});
+  m.windows.push_back(sim::MachineWindow{"Tray Window", "", false});
+  m.messageLog.push_back(sim::LoggedMessage{"TfrmVelmorixMain", 0x0405, 1, -2, true, 5000180});
+  m.shellCalls.push_back(sim::ShellCall{"open", "C:\\a b\\vxtray.exe", "-x", "C:\\a b\\", 1});
+  m.messageBoxes.push_back(sim::MessageBoxCall{"Line one\nline two", "Velmora", 0x10});
+  m.dataChannel.push_back(sim::DataChannelCall{"MiniBoost", "a=\"1\""});
+  m.exitCode = 3;
+  m.messageBoxAnswer = 7;
+  m.hasDpiFunctions = false;
+  const std::string text = sim::Serialize(m);
+  EXPECT_NE(text.find("[window TfrmVelmorixMain]"), std::string::npos) << text;
+  sim::Machine back;
+  std::string error;
+  ASSERT_TRUE(sim::Parse(text, back, error)) << error;
+  EXPECT_EQ(sim::Serialize(back), text);
+  ASSERT_EQ(back.windows.size(), 2u);
+  EXPECT_EQ(back.windows[1].className, "Tray Window");
+  EXPECT_FALSE(back.windows[1].present);
+  ASSERT_EQ(back.messageLog.size(), 1u);
+  EXPECT_EQ(back.messageLog[0].message, 0x0405u);
+  EXPECT_EQ(back.messageLog[0].lParam, -2);
+  EXPECT_EQ(back.messageLog[0].tick, 5000180u);
+  EXPECT_EQ(back.messageBoxes.at(0).text, "Line one\nline two");
+  EXPECT_EQ(back.dataChannel.at(0).text, "a=\"1\"");
+  EXPECT_EQ(back.exitCode, 3u);
+  EXPECT_EQ(back.messageBoxAnswer, 7);
+  EXPECT_FALSE(back.hasDpiFunctions);
+
+  sim::Machine bad;
+  EXPECT_FALSE(sim::Parse("[message 1]\nhow = maybe\n", bad, error));
+  EXPECT_NE(error.find("line 2"), std::string::npos) << error;
+}
+
+TEST(SimProgram, ExitProcessEndsTheChildAndTheMachineKeepsItsCode) {
+  test::SimHome home{WithDataState().With([](sim::Machine& m) {
+    m.windows.push_back(sim::MachineWindow{"TfrmVelmorixMain", "Velmorix", true});
+  })};
+  const test::ProgramResult result = test::RunSimProgram(home.dir(), [] {
+    plat::Sleep(1000);
+    const plat::Hwnd host = plat::FindWindowW("TfrmVelmorixMain", std::nullopt);
+    plat::PostMessageW(host, plat::kWM_USER + 9, 0, 1);
+    plat::ShellExecuteW(0, "open", "vxtray.exe", "", "", 1);
+    plat::ExitProcess(5);
+    return 0;  // never reached
+  });
+  EXPECT_FALSE(result.timedOut);
+  EXPECT_EQ(result.exitCode, 5);
+  const auto m = home.Load();
+  EXPECT_EQ(m->exitCode, 5u);
+  ASSERT_EQ(m->messageLog.size(), 1u);
+  EXPECT_EQ(m->messageLog[0].tick, m->tickMs);
+  EXPECT_EQ(m->shellCalls.size(), 1u);
+}
+
+TEST(SimProgram, NamedMutexIsSeenByASecondProcessOnTheSameHome) {
+  test::SimHome home{sim::MachineBuilder()};
+  sim::ScopedMachine unused{sim::MachineBuilder()};
+  sim::Install(sim::Session::OpenHome(home.dir()));
+  plat::SetLastError(0);
+  const plat::Handle mine = plat::CreateMutexW("VlxMini_Single");
+  ASSERT_NE(mine, 0u);
+  EXPECT_EQ(plat::GetLastError(), 0u);
+  const auto second = test::RunSimProgram(home.dir(), [] {
+    plat::CreateMutexW("VlxMini_Single");
+    return plat::GetLastError() == plat::kERROR_ALREADY_EXISTS ? 183 : 0;
+  });
+  EXPECT_EQ(second.exitCode, 183);
+  plat::CloseHandle(mine);
+  const auto third = test::RunSimProgram(home.dir(), [] {
+    plat::CreateMutexW("VlxMini_Single");
+    return plat::GetLastError() == plat::kERROR_ALREADY_EXISTS ? 183 : 0;
+  });
+  EXPECT_EQ(third.exitCode, 0);
+}
+
+TEST(SimProgram, ATimedOutChildIsKilled) {
+  test::SimHome home{sim::MachineBuilder().With([](sim::Machine& m) { m.manualClock = false; })};
+  const auto result = test::RunSimProgram(
+      home.dir(),
+      [] {
+        plat::Sleep(60000);
+        return 0;
+      },
+      200);
+  EXPECT_TRUE(result.timedOut);
+  EXPECT_EQ(result.signal, 9);
+}
+
+}  // namespace
