@@ -25,7 +25,8 @@
 // one list of name=value lines per section). IndexOf and IndexOfName use hashes
 // (upper-cased unless case-sensitive) that are built on the first lookup and then
 // kept up to date by Add/AddObject and Put; Delete and Clear drop them. With
-// duplicates, lookups find the first.
+// duplicates, lookups find the first. Lookups build the hashes, so even reading
+// objects is for one thread at a time.
 class TIniHashedStringList {
  public:
   explicit TIniHashedStringList(bool caseSensitive = false);
