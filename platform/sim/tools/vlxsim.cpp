@@ -30,13 +30,13 @@ const char kUsage[] =
     "  init [--from FILE]  make a new machine in the home: the default gaming PC, or\n"
     "                      the machine FILE describes (see docs/sim-machine.md)\n"
     "  show [AREA]         print the machine; AREA is one of machine, env, folders,\n"
-    "                      drives, registry, files, processes, other\n"
+    "                      drives, registry, files, processes, desktop, program, other\n"
     "  reset               put the default machine back; drive folders inside the home\n"
     "                      are emptied and seeded again\n"
     "  help                print this text\n";
 
-const char* const kAreas[] = {"machine",  "env",   "folders",   "drives",
-                              "registry", "files", "processes", "other"};
+const char* const kAreas[] = {"machine", "env",       "folders", "drives",  "registry",
+                              "files",   "processes", "desktop", "program", "other"};
 
 int Fail(const std::string& message) {
   std::cerr << "vlxsim: " << message << "\n";
@@ -263,6 +263,34 @@ void ShowProcesses(const sim::Machine& m) {
   }
 }
 
+void ShowDesktop(const sim::Machine& m) {
+  std::printf("work area %dx%d (taskbar %d), %d dpi, DPI functions %s, foreground lock %u ms\n",
+              m.screenWidth, m.screenHeight - m.taskbarHeight, m.taskbarHeight, m.logPixelsY,
+              m.hasDpiFunctions ? "present" : "missing", m.foregroundLockTimeout);
+  std::printf("message boxes answer %d\n", m.messageBoxAnswer);
+  for (const sim::MachineWindow& w : m.windows)
+    std::printf("window %-24s \"%s\"%s\n", w.className.c_str(), w.caption.c_str(),
+                w.present ? "" : " [not present]");
+}
+
+// What the program did: its messages to other programs' windows, shell calls,
+// message boxes, data-channel calls and its exit code.
+void ShowProgram(const sim::Machine& m) {
+  for (const sim::LoggedMessage& x : m.messageLog)
+    std::printf("%10llu %-6s 0x%04X wParam %llu lParam %lld to %s\n",
+                static_cast<unsigned long long>(x.tick), x.sent ? "sent" : "posted", x.message,
+                static_cast<unsigned long long>(x.wParam), static_cast<long long>(x.lParam),
+                x.className.c_str());
+  for (const sim::ShellCall& c : m.shellCalls)
+    std::printf("shell %s \"%s\" %s (in %s, show %d)\n", c.verb.c_str(), c.file.c_str(),
+                c.parameters.c_str(), c.directory.c_str(), c.show);
+  for (const sim::MessageBoxCall& b : m.messageBoxes)
+    std::printf("message box \"%s\": %s (type 0x%X)\n", b.caption.c_str(), b.text.c_str(), b.type);
+  for (const sim::DataChannelCall& d : m.dataChannel)
+    std::printf("data channel %s: %s\n", d.channel.c_str(), d.text.c_str());
+  if (m.exitCode) std::printf("exit code %u\n", *m.exitCode);
+}
+
 void ShowOther(const sim::Machine& m) {
   for (const std::string& section : m.unknownSections)
     std::cout << section << "\n";
@@ -273,11 +301,16 @@ void Show(const sim::Machine& m, const std::string& area) {
     const char* name;
     const char* title;
     void (*show)(const sim::Machine&);
-  } kShows[] = {
-      {"machine", "Machine", ShowMachine},         {"env", "Environment", ShowEnv},
-      {"folders", "Special folders", ShowFolders}, {"drives", "Drives", ShowDrives},
-      {"registry", "Registry", ShowRegistry},      {"files", "Files", ShowFiles},
-      {"processes", "Processes", ShowProcesses},   {"other", "Other sections", ShowOther}};
+  } kShows[] = {{"machine", "Machine", ShowMachine},
+                {"env", "Environment", ShowEnv},
+                {"folders", "Special folders", ShowFolders},
+                {"drives", "Drives", ShowDrives},
+                {"registry", "Registry", ShowRegistry},
+                {"files", "Files", ShowFiles},
+                {"processes", "Processes", ShowProcesses},
+                {"desktop", "Desktop", ShowDesktop},
+                {"program", "What the program did", ShowProgram},
+                {"other", "Other sections", ShowOther}};
   bool first = true;
   for (const auto& s : kShows) {
     if (!area.empty() && area != s.name) continue;
