@@ -312,6 +312,17 @@ MachineBuilder& MachineBuilder::LocalTime(double serial) {
   return *this;
 }
 
+MachineBuilder& MachineBuilder::Window(const std::string& className, const std::string& caption,
+                                       bool present) {
+  machine_->windows.push_back(MachineWindow{className, caption, present});
+  return *this;
+}
+
+MachineBuilder& MachineBuilder::MessageBoxAnswer(int answer) {
+  machine_->messageBoxAnswer = answer;
+  return *this;
+}
+
 MachineBuilder& MachineBuilder::With(const std::function<void(Machine&)>& change) {
   change(*machine_);
   return *this;

@@ -294,6 +294,10 @@ class MachineBuilder {
   MachineBuilder& AddProcess(const Process& process);
   MachineBuilder& Tick(uint64_t ms);
   MachineBuilder& LocalTime(double serial);
+  // A top-level window of another program (FindWindowW finds it when present).
+  MachineBuilder& Window(const std::string& className, const std::string& caption,
+                         bool present = true);
+  MachineBuilder& MessageBoxAnswer(int answer);
   // Free-form change before building.
   MachineBuilder& With(const std::function<void(Machine&)>& change);
   std::unique_ptr<Machine> Build();
