@@ -87,7 +87,9 @@ TBoost::~TBoost() {
        {fSvcBoost.get(), fProcBoost.get(), fRAMClear.get(), Clipboard.get(), Power.get(),
         AutoUpdate.get(), Priority.get(), Monitor.get(), GameMode.get()})
     if (m) m->Stop();
-  if (fSuspended) Resume();
+  // Wake the thread whether or not it has reached its sleep yet: the event stays
+  // set, so a thread that is about to suspend itself returns at once and sees fExit.
+  Resume();
   plat::WaitForSingleObject(fThread, plat::kINFINITE);
   plat::CloseHandle(fThread);
   plat::CloseHandle(fResumeEvent);

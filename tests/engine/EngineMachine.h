@@ -1,0 +1,146 @@
+// Fake boost modules and helpers for the orchestrator tests.
+#pragma once
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "config/IniFiles.h"
+#include "engine/uBoost.h"
+#include "engine/uBoostBase.h"
+#include "platform/Gui.h"
+#include "platform/Platform.h"
+#include "platform/Text.h"
+#include "tests/settings/SettingsMachine.h"
+
+namespace enginetest {
+
+using namespace settingstest;
+
+inline const std::string kTemp = kData + "Temp.ini";
+inline const std::string kBoostCopy = kLogs + "Boost.txt";
+
+// What the fake modules were asked to do, in order (any thread).
+class Calls {
+ public:
+  void Add(const std::string& call) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    calls_.push_back(call);
+  }
+  std::vector<std::string> Get() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return calls_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::string> calls_;
+};
+
+struct Script {
+  bool enabled = true;
+  bool boostResult = true;
+  uint32_t boostMs = 0;  // time the boost takes
+  bool throwOnBoost = false;
+  bool throwOnRestore = false;
+  int32_t actions = 0;  // counted modules: action and done counts
+  int32_t done = 0;
+};
+
+// A module that records its calls and keeps one restore section named after it.
+class FakeModule : public TBoostBase, public ICountedBoost {
+ public:
+  FakeModule(std::string name, Script script, Calls& calls, const std::string& path,
+             const std::string& settings, const std::string& state)
+      : TBoostBase(path, settings, state), name_(std::move(name)), script_(script), calls_(calls) {}
+
+  bool IsEnabled() override { return script_.enabled; }
+  void SetEnabled(bool) override {}
+  bool Boost() override {
+    calls_.Add(name_ + ".Boost");
+    if (script_.boostMs) plat::Sleep(script_.boostMs);
+    if (script_.throwOnBoost) throw std::runtime_error(name_ + " failed");
+    if (fStop || !script_.enabled) return false;
+    fTempIni->WriteString(name_, "Done", "1");
+    Notify(TProgressItemKind::Memory, name_, true);
+    return script_.boostResult;
+  }
+  void Restore() override {
+    calls_.Add(name_ + ".Restore");
+    if (script_.throwOnRestore) throw std::runtime_error(name_ + " failed");
+    if (HasRestoreData()) fTempIni->EraseSection(name_);
+  }
+  bool HasRestoreData() override { return HasSectionKeys(name_); }
+  int32_t GetActionCount() const override { return script_.actions; }
+  int32_t GetDoneCount() const override { return script_.done; }
+
+ private:
+  std::string name_;
+  Script script_;
+  Calls& calls_;
+};
+
+// Every slot filled with a fake module; scripts by slot name.
+inline TBoostModules FakeModules(Calls& calls, std::map<std::string, Script> scripts = {}) {
+  const auto slot = [&](const std::string& name) -> TModuleFactory {
+    const Script script = scripts.count(name) ? scripts[name] : Script{};
+    return
+        [name, script, &calls](const std::string& p, const std::string& s, const std::string& t) {
+          return std::make_unique<FakeModule>(name, script, calls, p, s, t);
+        };
+  };
+  TBoostModules m;
+  m.OverClock = slot("OverClock");
+  m.Service = slot("Service");
+  m.Process = slot("Process");
+  m.RAMClear = slot("RAM");
+  m.Clipboard = slot("Clipboard");
+  m.Power = slot("Power");
+  m.AutoUpdate = slot("AutoUpdate");
+  m.Priority = slot("Priority");
+  m.Monitor = slot("Monitor");
+  m.GameMode = slot("GameMode");
+  m.GameDesk = slot("GameDesk");
+  return m;
+}
+
+// The finish callback's arguments, and a way to wait for it.
+class Finish {
+ public:
+  Finish() : event_(plat::CreateEventW(true, false, "")) {}
+  ~Finish() { plat::CloseHandle(event_); }
+  TBoost::TFinishEvent Callback() {
+    return [this](void*, bool ok) {
+      succeeded_ = ok;
+      ++count_;
+      plat::SetEvent(event_);
+    };
+  }
+  bool Wait(uint32_t ms = 600000) { return plat::WaitForSingleObject(event_, ms) == 0; }
+  bool succeeded() const { return succeeded_; }
+  int count() const { return count_; }
+
+ private:
+  plat::Handle event_;
+  std::atomic<bool> succeeded_{false};
+  std::atomic<int> count_{0};
+};
+
+// The run log's messages, without time stamps and GDI counts.
+inline std::vector<std::string> RunLogLines(const sim::ScopedMachine& m) {
+  std::vector<std::string> out;
+  for (std::string line : txt::SplitLines(Text(m, kLogs + "VlxMiniAppRun.log"))) {
+    if (line.size() < 25) continue;
+    line = line.substr(25);
+    const size_t gdi = line.find(" GDI:");
+    if (gdi != std::string::npos) line.erase(gdi);
+    out.push_back(line);
+  }
+  return out;
+}
+
+}  // namespace enginetest
