@@ -238,8 +238,11 @@ Session& Current();
 std::shared_ptr<Session> CurrentSession();
 
 // The command line plat::GetCommandLineW reports (the Linux main passes its own);
-// by default the quoted exePath of the machine.
+// by default (or after SetCommandLine("")) the quoted exePath of the machine.
 void SetCommandLine(const std::string& commandLine);
+// The same from a Linux main's arguments: argument 0 becomes the machine's quoted
+// exePath, the others follow, quoted when they hold blanks or are empty.
+void SetCommandLineArgs(const std::vector<std::string>& args);
 
 // ---------------------------------------------------------------- machine file
 std::string Serialize(const Machine& machine);

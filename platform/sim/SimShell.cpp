@@ -64,7 +64,24 @@ int32_t VLX_STDCALL DataStateFunc(const char16_t* channel, const char16_t* text,
 
 void SetCommandLine(const std::string& commandLine) {
   std::lock_guard<std::mutex> lk(ShellMu());
-  CommandLine() = commandLine;
+  if (commandLine.empty()) {
+    CommandLine().reset();
+  } else {
+    CommandLine() = commandLine;
+  }
+}
+
+void SetCommandLineArgs(const std::vector<std::string>& args) {
+  std::string line;
+  {
+    Op op;
+    line = "\"" + op.m().exePath + "\"";
+  }
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    line += a.empty() || a.find_first_of(" \t") != std::string::npos ? " \"" + a + "\"" : " " + a;
+  }
+  SetCommandLine(line);
 }
 
 }  // namespace sim

@@ -67,6 +67,12 @@ TEST(SimShell, LibrariesLoadOnlyWhenTheirFileExists) {
 TEST(SimShell, CommandLineIsTheQuotedProgramPathUnlessSet) {
   sim::ScopedMachine machine{sim::MachineBuilder().ExePath("C:\\Games\\VlxMini.exe")};
   EXPECT_EQ(plat::GetCommandLineW(), "\"C:\\Games\\VlxMini.exe\"");
+  sim::SetCommandLineArgs({"/usr/bin/vlxmini", "-game", "two words", ""});
+  EXPECT_EQ(plat::GetCommandLineW(), "\"C:\\Games\\VlxMini.exe\" -game \"two words\" \"\"");
+  sim::SetCommandLine("\"C:\\X.exe\" -normal");
+  EXPECT_EQ(plat::GetCommandLineW(), "\"C:\\X.exe\" -normal");
+  sim::SetCommandLine("");
+  EXPECT_EQ(plat::GetCommandLineW(), "\"C:\\Games\\VlxMini.exe\"");
 }
 
 TEST(SimShell, MachineFileKeepsTheDesktopAndWhatTheProgramDid) {
