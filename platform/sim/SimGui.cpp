@@ -225,12 +225,12 @@ intptr_t DefaultWindowProc(Hwnd hwnd, uint32_t message, uintptr_t, intptr_t) {
   return 0;
 }
 
-Hwnd CreateAppWindow(const WindowSpec& spec, WindowProc proc) {
+Hwnd CreateAppWindow(const WindowSpec& desc, WindowProc proc) {
   auto w = std::make_shared<sim::Window>();
   w->thread = sim::sched::ThreadId();
   w->proc = std::move(proc);
-  w->className = spec.className;
-  w->caption = spec.caption;
+  w->className = desc.className;
+  w->caption = desc.caption;
   std::lock_guard<std::mutex> lk(sim::sched::Lock());
   w->hwnd = D().nextHwnd;
   D().nextHwnd += 16;

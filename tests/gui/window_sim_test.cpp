@@ -23,31 +23,32 @@ sim::MachineBuilder Desktop() {
   return b;
 }
 
-plat::WindowSpec Spec(const std::string& caption = "Mini") {
-  plat::WindowSpec spec;
-  spec.className = "TfrmMiniBoost";
-  spec.caption = caption;
-  spec.width = 345;
-  spec.height = 90;
-  return spec;
+plat::WindowSpec MiniWindow(const std::string& caption = "Mini") {
+  plat::WindowSpec desc;
+  desc.className = "TfrmMiniBoost";
+  desc.caption = caption;
+  desc.width = 345;
+  desc.height = 90;
+  return desc;
 }
 
 TEST(SimWindows, TimerFiresOnTheMachineClockAtItsExactCadence) {
   sim::ScopedMachine machine{Desktop()};
   std::vector<uint64_t> ticks;
   plat::Hwnd hwnd = 0;
-  hwnd = plat::CreateAppWindow(Spec(), [&](plat::Hwnd h, uint32_t msg, uintptr_t w, intptr_t l) {
-    if (msg == plat::kWM_TIMER && w == 7) {
-      ticks.push_back(plat::GetTickCount64());
-      if (ticks.size() == 3) plat::SetTimer(h, 7, 500);  // restarts with the new interval
-      if (ticks.size() == 5) {
-        plat::KillTimer(h, 7);
-        plat::PostQuitMessage(3);
-      }
-      return intptr_t{0};
-    }
-    return plat::DefaultWindowProc(h, msg, w, l);
-  });
+  hwnd =
+      plat::CreateAppWindow(MiniWindow(), [&](plat::Hwnd h, uint32_t msg, uintptr_t w, intptr_t l) {
+        if (msg == plat::kWM_TIMER && w == 7) {
+          ticks.push_back(plat::GetTickCount64());
+          if (ticks.size() == 3) plat::SetTimer(h, 7, 500);  // restarts with the new interval
+          if (ticks.size() == 5) {
+            plat::KillTimer(h, 7);
+            plat::PostQuitMessage(3);
+          }
+          return intptr_t{0};
+        }
+        return plat::DefaultWindowProc(h, msg, w, l);
+      });
   ASSERT_NE(hwnd, 0u);
   plat::SetTimer(hwnd, 7, 180);
   plat::Message msg;
@@ -63,7 +64,7 @@ TEST(SimWindows, WorkerSleepsThirtySecondsWhileTheWindowTimerRuns) {
   sim::ScopedMachine machine{Desktop()};
   int timers = 0;
   const plat::Hwnd hwnd =
-      plat::CreateAppWindow(Spec(), [&](plat::Hwnd h, uint32_t msg, uintptr_t w, intptr_t l) {
+      plat::CreateAppWindow(MiniWindow(), [&](plat::Hwnd h, uint32_t msg, uintptr_t w, intptr_t l) {
         if (msg == plat::kWM_TIMER) ++timers;
         if (msg == kMsgPing) {
           plat::PostQuitMessage(0);
@@ -93,7 +94,7 @@ TEST(SimWindows, SendMessageFromAnotherThreadRunsOnTheWindowThread) {
   const uint32_t windowThread = plat::GetCurrentThreadId();
   std::atomic<uint32_t> handledOn{0};
   const plat::Hwnd hwnd =
-      plat::CreateAppWindow(Spec(), [&](plat::Hwnd h, uint32_t msg, uintptr_t w, intptr_t l) {
+      plat::CreateAppWindow(MiniWindow(), [&](plat::Hwnd h, uint32_t msg, uintptr_t w, intptr_t l) {
         if (msg == kMsgPing) {
           handledOn = plat::GetCurrentThreadId();
           return static_cast<intptr_t>(w * 2);
@@ -124,7 +125,7 @@ TEST(SimWindows, SendMessageFromAnotherThreadRunsOnTheWindowThread) {
 
 TEST(SimWindows, OwnWindowStateAndScreenFacts) {
   sim::ScopedMachine machine{Desktop()};
-  const plat::Hwnd hwnd = plat::CreateAppWindow(Spec(), nullptr);
+  const plat::Hwnd hwnd = plat::CreateAppWindow(MiniWindow(), nullptr);
   EXPECT_FALSE(plat::IsWindowVisible(hwnd));
   EXPECT_FALSE(plat::ShowWindow(hwnd, plat::kSW_SHOW));
   EXPECT_TRUE(plat::IsWindowVisible(hwnd));
@@ -191,7 +192,7 @@ TEST(SimWindows, VisibleWindowIsOneTerminalLineWithItsProgressBar) {
   const test::ProgramResult result = test::RunSimProgram(home.dir(), [&terminal] {
     const int slave = ::open(terminal.c_str(), O_RDWR | O_NOCTTY);
     if (slave < 0 || ::dup2(slave, 1) < 0) return 2;
-    const plat::Hwnd hwnd = plat::CreateAppWindow(Spec("Boosting"), nullptr);
+    const plat::Hwnd hwnd = plat::CreateAppWindow(MiniWindow("Boosting"), nullptr);
     plat::WindowContent content;
     content.texts.push_back(plat::DrawText{0, 0, 300, 20, "Optimizing"});
     content.progressPercent = 45;
