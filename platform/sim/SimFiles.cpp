@@ -285,7 +285,7 @@ Handle CreateFileW(const std::string& path, uint32_t access, uint32_t share, uin
   f->access = access;
   f->share = share;
   f->session = op.sessionPtr();
-  const bool wantsWrite = (access & (sim::kWriteBits | sim::kDeleteBits)) != 0;
+  const bool wantsWrite = (access & sim::kWriteBits) != 0;  // DELETE access may rename it
   const int openFlags = ((access & sim::kWriteBits) ? O_RDWR : O_RDONLY) | O_CLOEXEC;
   bool changed = false;
   uint32_t lastError = kERROR_SUCCESS;

@@ -124,6 +124,30 @@ TEST(SimAttributes, MetadataFollowsMovesAndGoesWithDeletes) {
   EXPECT_EQ(GetFileAttributesW("C:\\d\\moved\\A.TXT"), kFILE_ATTRIBUTE_ARCHIVE);
 }
 
+TEST(SimAttributes, ReadOnlyFilesCanBeReadButNotWrittenOrDeleted) {
+  sim::ScopedMachine m{sim::MachineBuilder()
+                           .File("C:\\ro.ini", "[s]")
+                           .File("C:\\other.ini", "[o]")
+                           .Attributes("C:\\ro.ini", kFILE_ATTRIBUTE_READONLY)};
+  EXPECT_EQ(CreateFileW("C:\\ro.ini", kGENERIC_WRITE, 0, kOPEN_EXISTING), kInvalidHandle);
+  EXPECT_EQ(GetLastError(), kERROR_ACCESS_DENIED);
+  EXPECT_EQ(CreateFileW("C:\\ro.ini", kGENERIC_WRITE, 0, kCREATE_ALWAYS), kInvalidHandle);
+  EXPECT_EQ(GetLastError(), kERROR_ACCESS_DENIED);
+  EXPECT_FALSE(DeleteFileW("C:\\ro.ini"));
+  EXPECT_EQ(GetLastError(), kERROR_ACCESS_DENIED);
+  EXPECT_FALSE(CopyFileW("C:\\other.ini", "C:\\ro.ini", false));
+  EXPECT_EQ(GetLastError(), kERROR_ACCESS_DENIED);
+  EXPECT_FALSE(MoveFileExW("C:\\other.ini", "C:\\ro.ini", true));
+  EXPECT_EQ(GetLastError(), kERROR_ACCESS_DENIED);
+  const Handle h = CreateFileW("C:\\ro.ini", kGENERIC_READ, kFILE_SHARE_READ, kOPEN_EXISTING);
+  EXPECT_NE(h, kInvalidHandle);
+  CloseHandle(h);
+  EXPECT_EQ(m.ReadFile("C:\\ro.ini"), "[s]");
+  // Renaming a read-only file is allowed, and it stays read-only.
+  ASSERT_TRUE(MoveFileExW("C:\\ro.ini", "C:\\renamed.ini", false));
+  EXPECT_EQ(GetFileAttributesW("C:\\renamed.ini"), kFILE_ATTRIBUTE_READONLY);
+}
+
 TEST(SimAttributes, OverwriteRulesForHiddenAndSystemFiles) {
   sim::ScopedMachine m{sim::MachineBuilder()};
   // The default machine's page file is hidden and system.
@@ -134,6 +158,13 @@ TEST(SimAttributes, OverwriteRulesForHiddenAndSystemFiles) {
   EXPECT_TRUE(
       Touch("C:\\pagefile.sys", kCREATE_ALWAYS, kFILE_ATTRIBUTE_HIDDEN | kFILE_ATTRIBUTE_SYSTEM));
   EXPECT_EQ(GetLastError(), kERROR_ALREADY_EXISTS);
+  // A file the program created hidden must be overwritten as hidden.
+  ASSERT_TRUE(Touch("C:\\hidden.ini", kCREATE_NEW, kFILE_ATTRIBUTE_HIDDEN));
+  EXPECT_FALSE(Touch("C:\\hidden.ini", kCREATE_ALWAYS, kFILE_ATTRIBUTE_NORMAL));
+  EXPECT_EQ(GetLastError(), kERROR_ACCESS_DENIED);
+  EXPECT_TRUE(Touch("C:\\hidden.ini", kOPEN_EXISTING));
+  EXPECT_TRUE(Touch("C:\\hidden.ini", kCREATE_ALWAYS, kFILE_ATTRIBUTE_HIDDEN));
+  EXPECT_EQ(GetFileAttributesW("C:\\hidden.ini"), kFILE_ATTRIBUTE_HIDDEN | kFILE_ATTRIBUTE_ARCHIVE);
   // Copying a plain file over a hidden one is refused the same way.
   ASSERT_TRUE(Touch("C:\\plain.txt"));
   EXPECT_FALSE(CopyFileW("C:\\plain.txt", "C:\\pagefile.sys", false));
