@@ -59,9 +59,10 @@ TEST(SimShell, DataChannelCallOfTheSimulatedLibraryIsRecorded) {
 
 TEST(SimShell, LibrariesLoadOnlyWhenTheirFileExists) {
   sim::ScopedMachine machine{sim::MachineBuilder()};
-  EXPECT_EQ(plat::LoadLibraryW("datastate.dll"), 0u);
+  EXPECT_EQ(plat::LoadLibraryW("nosuchlib.dll"), 0u);
   EXPECT_EQ(plat::GetLastError(), 126u);
   EXPECT_NE(plat::LoadLibraryW("kernel32.dll"), 0u);  // in the system folder
+  EXPECT_EQ(plat::LoadLibraryW("C:\\Nowhere\\kernel32.dll"), 0u);
 }
 
 TEST(SimShell, CommandLineIsTheQuotedProgramPathUnlessSet) {

@@ -19,7 +19,10 @@ constexpr uint32_t kMsgPing = plat::kWM_USER + 1;
 
 sim::MachineBuilder Desktop() {
   sim::MachineBuilder b;
-  b.Tick(0).Window("TfrmVelmorixMain", "Velmorix").Window("TfrmTray", "Tray", false);
+  b.Tick(0)
+      .With([](sim::Machine& m) { m.windows.clear(); })
+      .Window("TfrmVelmorixMain", "Velmorix")
+      .Window("TfrmTray", "Tray", false);
   return b;
 }
 
