@@ -137,8 +137,12 @@ MachineBuilder::MachineBuilder() : machine_(std::make_unique<Machine>()) {
     std::fprintf(stderr, "vlxsim: default machine: %s\n", error.c_str());
     std::abort();
   }
+  // Scratch machines go to $TMPDIR, else to memory (/dev/shm) when there is one:
+  // seeding a machine's folders there is several times faster than on a disk.
   const char* tmp = std::getenv("TMPDIR");
-  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/vlxsim-test-XXXXXX";
+  std::string base = tmp && *tmp ? tmp : "/tmp";
+  if (!(tmp && *tmp) && ::access("/dev/shm", W_OK) == 0) base = "/dev/shm";
+  std::string pattern = base + "/vlxsim-test-XXXXXX";
   if (!::mkdtemp(pattern.data())) {
     std::perror("vlxsim: mkdtemp");
     std::abort();

@@ -1069,7 +1069,7 @@ bool ParseFile(const Section& sec, Machine& m, std::string& error) {
 
 void WriteFile(const Machine& m, std::string& out) {
   for (const auto& [path, meta] : m.files) {
-    if (!meta.attributes && !meta.version) continue;
+    // An entry without metadata still asks seeding for the file: it is kept.
     out += "\n[file " + ValueText(path) + "]\n";
     if (meta.attributes) Line(out, "attributes", AttributesText(*meta.attributes));
     if (!meta.version) continue;

@@ -33,6 +33,8 @@ const char kUsage[] =
     "                      drives, registry, files, processes, desktop, program, other\n"
     "  reset               put the default machine back; drive folders inside the home\n"
     "                      are emptied and seeded again\n"
+    "  format [FILE]       print FILE (default: the built-in default machine) in the\n"
+    "                      form programs write it; needs no home\n"
     "  help                print this text\n";
 
 const char* const kAreas[] = {"machine", "env",       "folders", "drives",  "registry",
@@ -411,6 +413,18 @@ int main(int argc, char** argv) {
   const std::string command = rest[0];
   if (command == "help") {
     std::cout << kUsage;
+    return 0;
+  }
+  if (command == "format") {
+    if (rest.size() > 2) return Usage("format takes at most one file");
+    std::string text = sim::DefaultMachineText();
+    if (rest.size() == 2 && !ReadText(rest[1], text)) return Fail("cannot read " + rest[1]);
+    sim::Machine machine;
+    std::string error;
+    if (!sim::Parse(text, machine, error)) {
+      return Fail((rest.size() == 2 ? rest[1] : std::string("default machine")) + ": " + error);
+    }
+    std::cout << sim::Serialize(machine);
     return 0;
   }
   if (home.empty()) {
