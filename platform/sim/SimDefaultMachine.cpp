@@ -210,6 +210,7 @@ ReleaseId = sz:2009
 [reg HKLM\SOFTWARE\WOW6432Node\Trevanic\Velmora]
 InstallPath = sz:C:\Program Files (x86)\Velmora
 Version = sz:5.2.1.154
+InstallDate = dword:45366
 
 [reg HKLM\SOFTWARE\WOW6432Node\Valve\Steam]
 InstallPath = sz:C:\Program Files (x86)\Steam
@@ -250,6 +251,14 @@ version.string.040904E4.FileDescription = Velmora bug report
 version.string.040904E4.FileVersion = 5.2.1.154
 version.string.040904E4.ProductName = Velmora
 version.string.040904E4.ProductVersion = 5.2.1.154
+
+[file C:\Program Files (x86)\Velmora\datastate.dll]
+
+[file C:\Program Files (x86)\Velmora\Register.dll]
+
+[file C:\Program Files (x86)\Velmora\skin\classic.dll]
+
+[file C:\Program Files (x86)\Velmora\Temperature.dll]
 
 [file C:\Program Files (x86)\Velmora\unins000.exe]
 version.file = 51.52.0.0
@@ -299,6 +308,8 @@ version.string.040904E4.LegalCopyright = Copyright (C) Trevanic
 version.string.040904E4.OriginalFilename = VlxTray.exe
 version.string.040904E4.ProductName = Velmora
 version.string.040904E4.ProductVersion = 5.2.1.154
+
+[file C:\Program Files (x86)\Velmora\VlxUpdater.exe]
 
 [file C:\Program Files\Common Files]
 attributes = directory
@@ -606,6 +617,14 @@ threads = 3
 priority = 8
 commandLine = "\"C:\\Program Files (x86)\\Velmora\\VlxMini.exe\" -game"
 wow64 = yes
+
+[window TfrmVelmorixMain]
+caption = Velmora
+present = yes
+
+[window TFormVX4Tray]
+caption = Velmora_4_Tray_Form
+present = yes
 )MACHINE";
 }
 

@@ -51,8 +51,12 @@ int32_t VLX_STDCALL DataStateFunc(const char16_t* channel, const char16_t* text,
                                   void*, uint32_t* replyCapacity) {
   DataChannelCall call;
   call.channel = txt::Utf16ToUtf8(ZString(channel));
-  if (text && textBytes > 0)
-    call.text = txt::Utf16ToUtf8(std::u16string(text, static_cast<size_t>(textBytes) / 2));
+  if (text && textBytes > 0) {
+    // The size counts the terminating zero: the text ends at the first zero within it.
+    std::u16string units(text, static_cast<size_t>(textBytes) / 2);
+    units.resize(std::u16string(units.c_str()).size());
+    call.text = txt::Utf16ToUtf8(units);
+  }
   if (replyCapacity) *replyCapacity = 0;
   Op op;
   op.m().dataChannel.push_back(call);

@@ -28,6 +28,11 @@ SimHome::SimHome(sim::MachineBuilder& builder) {
   fs::remove_all(dir_);
   fs::create_directories(dir_);
   std::unique_ptr<sim::Machine> machine = builder.Build();
+  // The drive folders stay where the builder seeded them: relative ones are written
+  // as absolute paths, since the home is elsewhere.
+  for (auto& [letter, folder] : machine->drives)
+    if (!fs::path(folder).is_absolute() && !machine->home.empty())
+      folder = (fs::path(machine->home) / folder).string();
   auto c = machine->drives.find('C');
   if (c != machine->drives.end()) driveDir_ = c->second;
   std::ofstream(dir_ + "/machine.txt", std::ios::binary) << sim::Serialize(*machine);
