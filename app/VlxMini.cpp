@@ -35,7 +35,7 @@ void UnitStartUp() {
 
 }  // namespace
 
-int RunVlxMini(const std::vector<std::string>& Params) {
+int RunVlxMini(const std::vector<std::string>& Params, const TBoostModules& Modules) {
   const auto param = [&](size_t i) { return i < Params.size() ? Params[i] : std::string(); };
   UnitStartUp();
   LogRun("ParamStr(1) : " + param(1));
@@ -56,7 +56,7 @@ int RunVlxMini(const std::vector<std::string>& Params) {
   const bool showMainForm = param(2) != "-hide";
   LogRun(std::string("Application.ShowMainForm : ") + (showMainForm ? "-1" : "0"));
 
-  TfrmMiniBoost form(Params, showMainForm);
+  TfrmMiniBoost form(Params, showMainForm, Modules);
   form.Create();
   if (showMainForm) form.Show();
   plat::Message msg;

@@ -5,10 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "engine/uBoost.h"
+
 // Params: parameter 0 is the program's own path. Returns the exit code when the
 // program ends by leaving its message loop or an early check; most ways out end
 // the process from inside (ExitWithNotice).
-int RunVlxMini(const std::vector<std::string>& Params);
+// Modules: the boost modules the orchestrator builds (those of this build unless a
+// test gives others).
+int RunVlxMini(const std::vector<std::string>& Params,
+               const TBoostModules& Modules = DefaultBoostModules());
 
 // The test exception of the "Debug" parameter.
 inline constexpr const char* kBugReportTestText = "VLMXMini BugReport Test";

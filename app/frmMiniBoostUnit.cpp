@@ -50,8 +50,9 @@ int ProgressBarFillWidth(int Width, int Position, int Min, int Max) {
   return std::min(fill, Width);
 }
 
-TfrmMiniBoost::TfrmMiniBoost(std::vector<std::string> Params, bool ShowMainForm)
-    : fParams(std::move(Params)), fShowMainForm(ShowMainForm) {
+TfrmMiniBoost::TfrmMiniBoost(std::vector<std::string> Params, bool ShowMainForm,
+                             TBoostModules Modules)
+    : fParams(std::move(Params)), fShowMainForm(ShowMainForm), fModules(std::move(Modules)) {
   fForm = std::make_unique<TComponent>(TComponentKind::Form, "frmMiniBoost", &Application());
   fForm->Caption = "DedaVovirer";
   fLabel = fForm->Add(TComponentKind::RichTextLabel, "rdlblCaption", fForm.get());
@@ -106,7 +107,7 @@ void TfrmMiniBoost::FormCreate() {
 
   gBoost = std::make_unique<TBoost>(
       GSettingsFolder, GSettingsFolder + "Velmorix.ini", GSettingsFolder + "Temp.ini",
-      [this](void* sender, bool ok) { OnBoostFinish(sender, ok); }, this);
+      [this](void* sender, bool ok) { OnBoostFinish(sender, ok); }, this, fModules);
   gBoost->SetSynchronizer([this](const std::function<void()>& f) {
     plat::SendMessageW(fHandle, kMsgSynchronize, 0, reinterpret_cast<intptr_t>(&f));
   });

@@ -40,7 +40,8 @@ int ProgressBarFillWidth(int Width, int Position, int Min, int Max);
 class TfrmMiniBoost {
  public:
   // Params: the command line, parameter 0 being the program's own path.
-  TfrmMiniBoost(std::vector<std::string> Params, bool ShowMainForm);
+  TfrmMiniBoost(std::vector<std::string> Params, bool ShowMainForm,
+                TBoostModules Modules = DefaultBoostModules());
   ~TfrmMiniBoost();
   TfrmMiniBoost(const TfrmMiniBoost&) = delete;
   TfrmMiniBoost& operator=(const TfrmMiniBoost&) = delete;
@@ -75,6 +76,7 @@ class TfrmMiniBoost {
 
   std::vector<std::string> fParams;
   bool fShowMainForm;
+  TBoostModules fModules;
   plat::Hwnd fHandle = 0;
   std::string fRunParam;
   bool fUnnecessBoost = false;

@@ -1,19 +1,25 @@
 // Entry of the program: VlxMini.exe (wWinMain, GUI subsystem) on Windows, vlxmini
 // (main) on Linux over the simulated machine. Both hand the command line, parameter 0
-// being the program's own path, to the same RunVlxMini.
+// being the program's own path, to RunVlxMini.
+#include <exception>
 #include <string>
 #include <vector>
 
+#include "app/VlxMini.h"
 #include "diag/uAppLog.h"
 #include "platform/Text.h"
 
 namespace {
 
-int RunVlxMini(const std::vector<std::string>& params) {
-  InitDefaultAppLog();
-  LogRun("ParamStr(1) : " + (params.size() > 1 ? params[1] : std::string()));
-  DoneAppLog();
-  return 0;
+// An exception that leaves the program (the "Debug" test exception among them) is
+// written to the error log before the process ends.
+int Run(const std::vector<std::string>& params) {
+  try {
+    return RunVlxMini(params);
+  } catch (const std::exception& e) {
+    LogError(std::string("Unhandled exception: ") + e.what());
+    return 1;
+  }
 }
 
 }  // namespace
@@ -28,11 +34,17 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   for (int i = 0; i < __argc; ++i) {
     params.push_back(txt::Utf16ToUtf8(reinterpret_cast<const char16_t*>(__wargv[i])));
   }
-  return RunVlxMini(params);
+  return Run(params);
 }
 #else
+#include "platform/Platform.h"
+#include "platform/sim/SimMachine.h"
+
 int main(int argc, char** argv) {
+  // Parameter 0 is the program's path on the simulated machine, as Windows gives it.
   std::vector<std::string> params(argv, argv + argc);
-  return RunVlxMini(params);
+  params[0] = plat::GetModuleFileNameW();
+  sim::SetCommandLineArgs(params);
+  return Run(params);
 }
 #endif

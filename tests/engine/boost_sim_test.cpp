@@ -36,6 +36,7 @@ TEST(Orchestrator, BoostPassRunsTheModulesInOrderAndLeavesTheMachineBoosted) {
   service.done = 2;
   Script power;
   power.boostResult = false;
+  std::string requestTime;
   {
     TBoost boost(
         kData, kSettings, kTemp, finish.Callback(), nullptr,
@@ -43,6 +44,7 @@ TEST(Orchestrator, BoostPassRunsTheModulesInOrderAndLeavesTheMachineBoosted) {
     EXPECT_FALSE(boost.IsBoosted());
     boost.PrepareProgress();
     boost.Boost();
+    requestTime = txt::FloatToStr(txt::Now());
     ASSERT_TRUE(finish.Wait());
     EXPECT_TRUE(finish.succeeded());
     EXPECT_TRUE(boost.IsBoosted());
@@ -53,6 +55,10 @@ TEST(Orchestrator, BoostPassRunsTheModulesInOrderAndLeavesTheMachineBoosted) {
     // Every enabled simple module reported progress once, on the main thread's behalf.
     EXPECT_EQ(boost.EnabledModuleCount(), 7);
     EXPECT_EQ(boost.ProgressCount(), 9);
+    // After calling back, the worker goes to sleep until the next request.
+    for (int i = 0; i < 1000 && !boost.Suspended(); ++i)
+      plat::Sleep(1);
+    EXPECT_TRUE(boost.Suspended());
   }
   EXPECT_EQ(calls.Get(),
             (std::vector<std::string>{"Monitor.Boost", "OverClock.Boost", "Service.Boost",
@@ -77,7 +83,7 @@ TEST(Orchestrator, BoostPassRunsTheModulesInOrderAndLeavesTheMachineBoosted) {
   TSafeIniFile settings;
   settings.LoadFromFile(kSettings);
   EXPECT_EQ(settings.ReadString("Boost", "IsBoost", ""), "1");
-  EXPECT_EQ(settings.ReadString("Boost", "Lastboosttime", ""), txt::FloatToStr(txt::Now()));
+  EXPECT_EQ(settings.ReadString("Boost", "Lastboosttime", ""), requestTime);
 }
 
 TEST(Orchestrator, RestorePassUndoesInTheSameOrderAndRemovesTheStateFile) {

@@ -1,0 +1,295 @@
+// The program from launch to exit over a simulated machine: each test runs the real
+// entry in a process of its own (it ends with ExitProcess) on a manual clock, then reads
+// what the program left on the machine.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "app/VlxMini.h"
+#include "app/uHostInterface.h"
+#include "platform/Gui.h"
+#include "platform/Platform.h"
+#include "platform/Text.h"
+#include "platform/sim/SimMachine.h"
+#include "tests/engine/EngineMachine.h"
+#include "tests/support/SimProgram.h"
+
+namespace {
+
+using enginetest::Calls;
+using enginetest::Script;
+
+const std::string kProgram = "C:\\Program Files (x86)\\Velmora\\";
+const std::string kData = "C:\\Users\\Gamer\\AppData\\Roaming\\Trevanic\\Velmora\\";
+const std::string kTemp = kData + "Temp.ini";
+
+struct Msg {
+  std::string window;
+  uint32_t message;
+  uint64_t wParam;
+  int64_t lParam;
+  bool sent;
+  bool operator==(const Msg&) const = default;
+};
+std::ostream& operator<<(std::ostream& os, const Msg& m) {
+  return os << m.window << " " << m.message << " (" << m.wParam << "," << m.lParam << ") "
+            << (m.sent ? "sent" : "posted");
+}
+
+// A finished run: the machine as the program left it.
+class ProgramRun {
+ public:
+  ProgramRun(sim::MachineBuilder&& builder, std::vector<std::string> args,
+             std::function<TBoostModules()> modules = DefaultBoostModules)
+      : home_(std::move(builder)) {
+    args.insert(args.begin(), kProgram + "VlxMini.exe");
+    result_ = test::RunSimProgram(home_.dir(), [&] {
+      sim::SetCommandLineArgs(args);
+      return RunVlxMini(args, modules());
+    });
+    machine_ = home_.Load();
+  }
+  const test::ProgramResult& result() const { return result_; }
+  const sim::Machine& machine() const { return *machine_; }
+  bool Exists(const std::string& path) const {
+    return fileutil_exists(sim::HostPath(*machine_, path));
+  }
+  std::string Text(const std::string& path) const {
+    std::string bytes;
+    FILE* f = std::fopen(sim::HostPath(*machine_, path).c_str(), "rb");
+    if (!f) return {};
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+      bytes.append(buf, n);
+    std::fclose(f);
+    return txt::DecodeTextFile(bytes);
+  }
+  std::vector<std::string> RunLog() const {
+    std::vector<std::string> out;
+    for (std::string line : txt::SplitLines(Text(kData + "Logs\\VlxMiniAppRun.log"))) {
+      if (line.size() < 25) continue;
+      line = line.substr(25);
+      const size_t gdi = line.find(" GDI:");
+      if (gdi != std::string::npos) line.erase(gdi);
+      out.push_back(line);
+    }
+    return out;
+  }
+  bool Logged(const std::string& line) const {
+    const auto log = RunLog();
+    return std::find(log.begin(), log.end(), line) != log.end();
+  }
+  std::vector<Msg> Messages(const std::string& window) const {
+    std::vector<Msg> out;
+    for (const auto& m : machine_->messageLog)
+      if (m.className == window)
+        out.push_back({m.className, m.message, m.wParam, m.lParam, m.sent});
+    return out;
+  }
+  // Tick of the first message with this number, or 0.
+  uint64_t TickOf(uint32_t message) const {
+    for (const auto& m : machine_->messageLog)
+      if (m.message == message) return m.tick;
+    return 0;
+  }
+  bool Notified() const {
+    for (const auto& c : machine_->dataChannel)
+      if (c.channel == kMiniBoostChannel && c.text == kMiniBoostOverText) return true;
+    return false;
+  }
+
+ private:
+  static bool fileutil_exists(const std::string& host) {
+    FILE* f = std::fopen(host.c_str(), "rb");
+    if (f) std::fclose(f);
+    return f != nullptr;
+  }
+  test::SimHome home_;
+  test::ProgramResult result_;
+  std::unique_ptr<sim::Machine> machine_;
+};
+
+// The default machine with the product installed, on a manual clock; optionally
+// with a state file (the machine is boosted).
+sim::MachineBuilder Installed(const std::string* state = nullptr) {
+  sim::MachineBuilder b;
+  b.LocalTime(txt::EncodeDateTime(2026, 12, 6, 12, 0, 0, 0));
+  if (state) b.File(kTemp, *state);
+  return b;
+}
+const std::string kClipboardRecord = "[Clipbrd]\r\nClear=1\r\n";
+const std::string kEmpty;
+
+const std::string kHost = kHostWindowClass;
+const std::string kTray = kTrayWindowClass;
+
+TEST(Launch, GameBoostsTellsHostAndTrayAndEnds) {
+  ProgramRun run(Installed(), {"-game"});
+  EXPECT_FALSE(run.result().timedOut);
+  EXPECT_EQ(run.result().exitCode, 0);
+  EXPECT_EQ(run.machine().exitCode, 0u);
+  EXPECT_TRUE(run.Exists(kTemp));
+  EXPECT_TRUE(run.Exists(kData + "Logs\\Boost.txt"));
+  EXPECT_EQ(run.Messages(kHost), (std::vector<Msg>{{kHost, 21025, 0, 0, true},
+                                                   {kHost, 6064, 0, 123, false},
+                                                   {kHost, 21025, 1, 0, true}}));
+  EXPECT_EQ(run.Messages(kTray), (std::vector<Msg>{{kTray, 7025, 1, 0, true},
+                                                   {kTray, 1027, 0, 123, false},
+                                                   {kTray, 7026, 0, 0, true}}));
+  EXPECT_TRUE(run.Notified());
+  const std::string settings = run.Text(kData + "Velmorix.ini");
+  EXPECT_NE(settings.find("IsBoost=0\r\n"), std::string::npos) << settings;
+  EXPECT_NE(settings.find("Lastboosttime=46362.5"), std::string::npos) << settings;
+  for (const char* line : {"ParamStr(1) : -game", "CheckPrevInst Leave",
+                           "Application.ShowMainForm : -1", "RunParam : -game", "gBoost : 0",
+                           "UnnecessBoost : 0", "TBoost.Execute 4 osBoost", "WMExitProcess"})
+    EXPECT_TRUE(run.Logged(line)) << line;
+}
+
+TEST(Launch, NormalRestoresAndRemovesTheStateFile) {
+  ProgramRun run(Installed(&kClipboardRecord), {"-normal"});
+  EXPECT_EQ(run.result().exitCode, 0);
+  EXPECT_FALSE(run.Exists(kTemp));
+  EXPECT_TRUE(run.Logged("gBoost.ExitGameDesktop"));
+  EXPECT_TRUE(run.Logged("TBoost.Execute 6 osRestore Over"));
+  EXPECT_EQ(run.Messages(kTray)[1], (Msg{kTray, 1026, 0, 123, false}));
+  EXPECT_TRUE(run.Notified());
+}
+
+TEST(Launch, NothingToDoEndsAtOnceWithNotice) {
+  struct Case {
+    std::vector<std::string> args;
+    bool boosted;
+  } cases[] = {{{"-game"}, true}, {{"-normal"}, false}, {{"-GAME"}, false}, {{}, false}};
+  for (const auto& c : cases) {
+    sim::MachineBuilder b = Installed();
+    if (c.boosted) b.File(kTemp, "");
+    ProgramRun run(std::move(b), c.args);
+    const std::string what = c.args.empty() ? "(none)" : c.args[0];
+    EXPECT_EQ(run.result().exitCode, 0) << what;
+    EXPECT_TRUE(run.Notified()) << what;
+    EXPECT_FALSE(run.Logged("TBoost.Execute 1")) << what;
+    EXPECT_TRUE(run.Messages(kHost).empty()) << what;
+    EXPECT_EQ(run.Exists(kTemp), c.boosted) << what;
+  }
+}
+
+TEST(Launch, HiddenRestoreShowsNoWindowAndStillEndsThroughTheTimer) {
+  ProgramRun run(Installed(&kEmpty), {"-normal", "-hide"});
+  EXPECT_EQ(run.result().exitCode, 0);
+  EXPECT_FALSE(run.Exists(kTemp));
+  EXPECT_TRUE(run.Logged("Application.ShowMainForm : 0"));
+  EXPECT_FALSE(run.Logged("UnnecessBoost : 0"));  // the start message never comes
+  EXPECT_TRUE(run.Logged("WMExitProcess"));
+  // 7025 (0,0) for the hidden restore, then 7025 (1,0) before the progress display.
+  const auto tray = run.Messages(kTray);
+  ASSERT_GE(tray.size(), 2u);
+  EXPECT_EQ(tray[0], (Msg{kTray, 7025, 0, 0, true}));
+  EXPECT_EQ(tray[1], (Msg{kTray, 7025, 1, 0, true}));
+}
+
+TEST(Launch, HiddenGameRunsARestoreNotABoost) {
+  ProgramRun run(Installed(), {"-game", "-hide"});
+  EXPECT_EQ(run.result().exitCode, 0);
+  EXPECT_FALSE(run.Logged("TBoost.Execute 4 osBoost"));
+  EXPECT_TRUE(run.Logged("TBoost.Execute 5 osRestore"));
+  EXPECT_FALSE(run.Exists(kTemp));
+}
+
+TEST(Launch, ASecondCopyEndsSilently) {
+  test::SimHome home{Installed()};
+  sim::ScopedMachine unused{sim::MachineBuilder()};
+  sim::Install(sim::Session::OpenHome(home.dir()));
+  const plat::Handle first = plat::CreateMutexW(kSingleInstanceMutex);
+  const auto result = test::RunSimProgram(home.dir(), [] {
+    const std::vector<std::string> args{kProgram + "VlxMini.exe", "-game"};
+    return RunVlxMini(args);
+  });
+  plat::CloseHandle(first);
+  EXPECT_EQ(result.exitCode, 0);
+  const auto m = home.Load();
+  EXPECT_TRUE(m->dataChannel.empty());
+  EXPECT_TRUE(m->messageLog.empty());
+}
+
+TEST(Launch, BrokenInstallationTellsTheUserAndStopsTheProduct) {
+  sim::MachineBuilder b = Installed();
+  b.With([](sim::Machine& m) { m.files.erase(kProgram + "VlxUpdater.exe"); });
+  // The file itself must go too: the check looks at the drive.
+  test::SimHome home{std::move(b)};
+  {
+    sim::ScopedMachine unused{sim::MachineBuilder()};
+    sim::Install(sim::Session::OpenHome(home.dir()));
+    plat::DeleteFileW(kProgram + "VlxUpdater.exe");
+  }
+  const auto result = test::RunSimProgram(home.dir(), [] {
+    const std::vector<std::string> args{kProgram + "VlxMini.exe", "-game"};
+    return RunVlxMini(args);
+  });
+  EXPECT_EQ(result.exitCode, 0);
+  const auto m = home.Load();
+  ASSERT_EQ(m->messageBoxes.size(), 1u);
+  EXPECT_EQ(m->messageBoxes[0].text,
+            "An essential file is missing. Please reinstall Velmora and try again.");
+  ASSERT_EQ(m->shellCalls.size(), 1u);
+  EXPECT_NE(m->shellCalls[0].file.find("&st=filerupt&to=filerupt"), std::string::npos);
+  ASSERT_EQ(m->messageLog.size(), 1u);
+  EXPECT_EQ(m->messageLog[0].message, 6026u);
+  EXPECT_TRUE(m->dataChannel.empty());
+  for (const auto& p : m->processes) {
+    EXPECT_FALSE(txt::SameText(p.exeFile, "VlxMain.exe")) << "host still runs";
+    EXPECT_FALSE(txt::SameText(p.exeFile, "VlxTray.exe")) << "tray still runs";
+  }
+}
+
+// ---------------------------------------------------------------- timing on the machine clock
+
+std::function<TBoostModules()> SlowMonitor(uint32_t ms, bool fails = false) {
+  return [ms, fails] {
+    static Calls calls;
+    Script slow;
+    slow.boostMs = ms;
+    slow.throwOnBoost = fails;
+    TBoostModules m;
+    m.Monitor = [slow](const std::string& p, const std::string& s, const std::string& t) {
+      return std::make_unique<enginetest::FakeModule>("Monitor", slow, calls, p, s, t);
+    };
+    return m;
+  };
+}
+
+// Milliseconds from the start of the progress display (the host's first 21025) to the
+// end (the host's 6064).
+int64_t Duration(const ProgramRun& run) {
+  return static_cast<int64_t>(run.TickOf(6064)) - static_cast<int64_t>(run.TickOf(21025));
+}
+
+TEST(LaunchTiming, AShortPassEndsTheBarSoonAfterTwoAndAHalfSeconds) {
+  ProgramRun run(Installed(), {"-game"}, SlowMonitor(1000));
+  EXPECT_EQ(run.result().exitCode, 0);
+  // 180 ms steps until the first step after 2.5 s (the 14th, at 2520 ms), then 1 ms steps.
+  EXPECT_GE(Duration(run), 2520 + 86);
+  EXPECT_LE(Duration(run), 2520 + 86 + 20);
+  EXPECT_TRUE(run.Logged("position:86"));
+}
+
+TEST(LaunchTiming, ALongPassIsCutOffWhenTheBarIsFull) {
+  ProgramRun run(Installed(), {"-game"}, SlowMonitor(30000));
+  EXPECT_EQ(run.result().exitCode, 0);
+  EXPECT_GE(Duration(run), 100 * 180);
+  EXPECT_LE(Duration(run), 100 * 180 + 20);
+  // The pass never finished: the module wrote nothing and the finish callback never came.
+  EXPECT_EQ(run.Text(kTemp), "");
+  EXPECT_NE(run.Text(kData + "Velmorix.ini").find("IsBoost=1\r\n"), std::string::npos);
+}
+
+TEST(LaunchTiming, AWorkerThatFailsStillEndsTheProgramThroughTheBar) {
+  ProgramRun run(Installed(), {"-game"}, SlowMonitor(1000, true));
+  EXPECT_EQ(run.result().exitCode, 0);
+  EXPECT_GE(Duration(run), 100 * 180);
+  EXPECT_LE(Duration(run), 100 * 180 + 20);
+  EXPECT_FALSE(run.Logged("Call Back Finish Function"));
+}
+
+}  // namespace
