@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Demo: builds the Linux programs (preset linux-release) and shows the simulated
-# machine they run on: a fresh VLXSIM_HOME is seeded with the default machine
-# ("vlxsim init") and printed ("vlxsim show").
+# Demo: builds the Linux programs (preset linux-release) and runs a boost and a restore
+# on a simulated Windows machine: a fresh VLXSIM_HOME is seeded with the default machine
+# ("vlxsim init"), "vlxmini -game" boosts it, "vlxmini -normal" restores it, and the
+# files, messages and logs the program left are shown after each step.
 #
 # Environment: VLX_JOBS (build parallelism), VLXSIM_HOME (use this home instead of a
 # temporary one; it is then kept).
@@ -26,7 +27,61 @@ if [[ -z "${VLXSIM_HOME:-}" ]]; then
 fi
 export VLXSIM_HOME
 echo "== VLXSIM_HOME=$VLXSIM_HOME"
-echo "== vlxsim init"
+DATA="Users/Gamer/AppData/Roaming/Trevanic/Velmora"
+show_file() {  # show_file WINDOWS-PATH-UNDER-C: a file of the simulated machine, decoded
+  local f="$VLXSIM_HOME/drive_c/$1"
+  if [[ ! -f "$f" ]]; then
+    echo "   (no C:\\${1//\//\\})"
+    return
+  fi
+  echo "   C:\\${1//\//\\}:"
+  if [[ "$(head -c 2 "$f" | od -An -tx1 | tr -d ' ')" == "fffe" ]]; then
+    iconv -f UTF-16 -t UTF-8 "$f"
+  else
+    cat "$f"
+  fi | tr -d '\r' | sed 's/^/      /'
+}
+state() {
+  if [[ -f "$VLXSIM_HOME/drive_c/$DATA/Temp.ini" ]]; then
+    echo "   Temp.ini exists: the machine is in Gaming Mode (boosted)"
+  else
+    echo "   no Temp.ini: the machine is in Normal Mode"
+  fi
+}
+
+echo
+echo "== 1. A fresh simulated Windows 10 gaming PC with Velmora installed (vlxsim init)"
 "$BIN/platform/vlxsim" init
-echo "== vlxsim show"
-"$BIN/platform/vlxsim" show
+"$BIN/platform/vlxsim" show machine | head -n 25
+state
+
+echo
+echo "== 2. The host starts a boost: vlxmini -game"
+echo "   (the mini window is drawn as a line with its caption and progress bar; its timer"
+echo "    fills the bar in steps of 180 ms and ends the program 2.5 s after it started)"
+"$BIN/app/vlxmini" -game
+echo "   exit code $?"
+state
+show_file "$DATA/Temp.ini"
+show_file "$DATA/Velmorix.ini"
+echo "   What the host, the tray program and the data channel received:"
+"$BIN/platform/vlxsim" show program | sed 's/^/      /'
+echo "   The run log (time stamp, two blanks, entry; orchestrator lines carry GDI counts):"
+iconv -f UTF-16 -t UTF-8 "$VLXSIM_HOME/drive_c/$DATA/Logs/VlxMiniAppRun.log" | tr -d '\r' |
+  grep -v 'position:' | sed 's/^/      /'
+
+echo
+echo "== 3. Asked to boost again, the program sees Temp.ini and ends at once"
+"$BIN/app/vlxmini" -game
+echo "   exit code $?"
+
+echo
+echo "== 4. The host starts a restore: vlxmini -normal"
+"$BIN/app/vlxmini" -normal
+echo "   exit code $?"
+state
+echo "   The restore's part of the run log:"
+iconv -f UTF-16 -t UTF-8 "$VLXSIM_HOME/drive_c/$DATA/Logs/VlxMiniAppRun.log" | tr -d '\r' |
+  sed -n '/ParamStr(1) : -normal/,$p' | grep -v 'position:' | sed 's/^/      /'
+echo
+echo "== Done. Look further with: VLXSIM_HOME=<home> $BIN/platform/vlxsim show [area]"

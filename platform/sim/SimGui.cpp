@@ -91,7 +91,7 @@ bool LogMachineMessage(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr_t l
   rec.wParam = wParam;
   rec.lParam = lParam;
   rec.sent = sent;
-  rec.tick = m.tickMs;
+  rec.tick = plat::GetTickCount64();  // the machine clock, manual or real
   m.messageLog.push_back(rec);
   op.Changed();
   return true;

@@ -279,10 +279,10 @@ void ShowDesktop(const sim::Machine& m) {
 // message boxes, data-channel calls and its exit code.
 void ShowProgram(const sim::Machine& m) {
   for (const sim::LoggedMessage& x : m.messageLog)
-    std::printf("%10llu %-6s 0x%04X wParam %llu lParam %lld to %s\n",
+    std::printf("tick %llu %-6s message %u (0x%04X) wParam %llu lParam %lld to %s\n",
                 static_cast<unsigned long long>(x.tick), x.sent ? "sent" : "posted", x.message,
-                static_cast<unsigned long long>(x.wParam), static_cast<long long>(x.lParam),
-                x.className.c_str());
+                x.message, static_cast<unsigned long long>(x.wParam),
+                static_cast<long long>(x.lParam), x.className.c_str());
   for (const sim::ShellCall& c : m.shellCalls)
     std::printf("shell %s \"%s\" %s (in %s, show %d)\n", c.verb.c_str(), c.file.c_str(),
                 c.parameters.c_str(), c.directory.c_str(), c.show);
