@@ -8,7 +8,9 @@ namespace fileutil {
 
 namespace {
 
-bool IsDelimiter(char c) { return c == '\\' || c == '/'; }
+bool IsDelimiter(char c) {
+  return c == '\\' || c == '/';
+}
 
 // Index just past the last path delimiter or drive colon; 0 when there is none.
 size_t NameStart(const std::string& path) {
@@ -50,7 +52,9 @@ bool WriteAll(plat::Handle h, const std::string& bytes) {
 
 }  // namespace
 
-std::string ExtractFilePath(const std::string& path) { return path.substr(0, NameStart(path)); }
+std::string ExtractFilePath(const std::string& path) {
+  return path.substr(0, NameStart(path));
+}
 
 std::string ExtractFileDir(const std::string& path) {
   size_t n = NameStart(path);
@@ -60,7 +64,9 @@ std::string ExtractFileDir(const std::string& path) {
   return path.substr(0, n);
 }
 
-std::string ExtractFileName(const std::string& path) { return path.substr(NameStart(path)); }
+std::string ExtractFileName(const std::string& path) {
+  return path.substr(NameStart(path));
+}
 
 std::string ExtractFileExt(const std::string& path) {
   const size_t start = NameStart(path);
@@ -83,7 +89,8 @@ std::string IncludeTrailingPathDelimiter(const std::string& path) {
 
 std::string ExcludeTrailingPathDelimiter(const std::string& path) {
   std::string out = path;
-  while (!out.empty() && IsDelimiter(out.back())) out.pop_back();
+  while (!out.empty() && IsDelimiter(out.back()))
+    out.pop_back();
   return out;
 }
 
@@ -146,10 +153,9 @@ bool AppendFileBytes(const std::string& path, const std::string& bytes) {
 }
 
 int64_t FileSize(const std::string& path) {
-  const plat::Handle h =
-      plat::CreateFileW(path, 0,
-                        plat::kFILE_SHARE_READ | plat::kFILE_SHARE_WRITE | plat::kFILE_SHARE_DELETE,
-                        plat::kOPEN_EXISTING);
+  const plat::Handle h = plat::CreateFileW(
+      path, 0, plat::kFILE_SHARE_READ | plat::kFILE_SHARE_WRITE | plat::kFILE_SHARE_DELETE,
+      plat::kOPEN_EXISTING);
   if (h == plat::kInvalidHandle) return -1;
   HandleGuard guard(h);
   return plat::GetFileSizeEx(h);

@@ -71,9 +71,9 @@ struct WindowSpec {
   std::string className;
   std::string caption;
   int x = 0, y = 0, width = 0, height = 0;  // outer rectangle in pixels
-  bool popup = true;        // no border, no caption bar
+  bool popup = true;                        // no border, no caption bar
   bool topMost = false;
-  bool toolWindow = false;  // keep off the taskbar
+  bool toolWindow = false;       // keep off the taskbar
   uint32_t backgroundColor = 0;  // 0x00BBGGRR
   std::string iconResource;      // icon resource of the program ("MAINICON"), or empty
 };
@@ -94,7 +94,7 @@ uintptr_t SetTimer(Hwnd hwnd, uintptr_t id, uint32_t intervalMs);
 bool KillTimer(Hwnd hwnd, uintptr_t id);
 
 // The calling thread's message loop.
-bool GetMessageW(Message& msg);  // false on WM_QUIT
+bool GetMessageW(Message& msg);   // false on WM_QUIT
 bool PeekMessageW(Message& msg);  // removes the message when there is one
 void DispatchMessageW(const Message& msg);
 void PostQuitMessage(int exitCode);
@@ -144,13 +144,13 @@ int MeasureTextWidth(const std::string& text, const std::string& fontName, int f
 struct Rect {
   int left = 0, top = 0, right = 0, bottom = 0;
 };
-Rect GetWorkArea();            // SystemParametersInfoW(SPI_GETWORKAREA)
-int GetScreenLogPixelsY();     // GetDeviceCaps(LOGPIXELSY) of a screen DC
+Rect GetWorkArea();         // SystemParametersInfoW(SPI_GETWORKAREA)
+int GetScreenLogPixelsY();  // GetDeviceCaps(LOGPIXELSY) of a screen DC
 // DPI functions looked up at run time; each returns false when the function is missing.
-bool IsProcessDPIAware(bool& aware);              // user32
-bool GetProcessDpiAwareness(int& awareness);      // shcore
-bool SetProcessDpiAwareness(int awareness);       // shcore
-bool SetProcessDPIAware();                        // user32
+bool IsProcessDPIAware(bool& aware);          // user32
+bool GetProcessDpiAwareness(int& awareness);  // shcore
+bool SetProcessDpiAwareness(int awareness);   // shcore
+bool SetProcessDPIAware();                    // user32
 
 // GetGuiResources(GetCurrentProcess(), flags): 0 GDI, 1 USER, 2 GDI peak, 4 USER peak.
 uint32_t GetGuiResources(uint32_t flags);
@@ -185,8 +185,7 @@ std::string GetCommandLineW();
 intptr_t ShellExecuteW(Hwnd owner, const std::string& verb, const std::string& file,
                        const std::string& parameters, const std::string& directory,
                        int showCommand);
-int MessageBoxW(Hwnd owner, const std::string& text, const std::string& caption,
-                uint32_t type);
+int MessageBoxW(Hwnd owner, const std::string& text, const std::string& caption, uint32_t type);
 // Ends the process at once with the exit code; nothing after it runs.
 [[noreturn]] void ExitProcess(uint32_t exitCode);
 

@@ -29,8 +29,8 @@ void SetLastError(uint32_t code);
 
 // ---------------------------------------------------------------- files
 // CreateFileW. Returns kInvalidHandle on failure (last error: 2, 3, 5, 32, 80 ...).
-Handle CreateFileW(const std::string& path, uint32_t access, uint32_t share,
-                   uint32_t disposition, uint32_t attributes = kFILE_ATTRIBUTE_NORMAL);
+Handle CreateFileW(const std::string& path, uint32_t access, uint32_t share, uint32_t disposition,
+                   uint32_t attributes = kFILE_ATTRIBUTE_NORMAL);
 bool ReadFile(Handle file, void* buffer, uint32_t toRead, uint32_t* read);
 bool WriteFile(Handle file, const void* buffer, uint32_t toWrite, uint32_t* written);
 // SetFilePointerEx: returns the new position, or -1 on failure.

@@ -1,8 +1,8 @@
 #include "platform/Text.h"
 
 #include <cmath>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <limits>
 
@@ -81,14 +81,16 @@ void AppendUtf8(std::string& out, char32_t cp) {
 std::u32string ToCodePoints(const std::string& text) {
   std::u32string out;
   out.reserve(text.size());
-  for (size_t i = 0; i < text.size();) out += DecodeUtf8(text, i);
+  for (size_t i = 0; i < text.size();)
+    out += DecodeUtf8(text, i);
   return out;
 }
 
 std::string FromCodePoints(const std::u32string& cps) {
   std::string out;
   out.reserve(cps.size());
-  for (char32_t cp : cps) AppendUtf8(out, cp);
+  for (char32_t cp : cps)
+    AppendUtf8(out, cp);
   return out;
 }
 
@@ -116,15 +118,24 @@ char32_t ToUpper(char32_t c) {
   // Greek.
   if ((c >= 0x3B1 && c <= 0x3C1) || (c >= 0x3C3 && c <= 0x3CB)) return c - 0x20;
   switch (c) {
-    case 0x3C2: return 0x3A3;
-    case 0x3AC: return 0x386;
-    case 0x3AD: return 0x388;
-    case 0x3AE: return 0x389;
-    case 0x3AF: return 0x38A;
-    case 0x3CC: return 0x38C;
-    case 0x3CD: return 0x38E;
-    case 0x3CE: return 0x38F;
-    default: break;
+    case 0x3C2:
+      return 0x3A3;
+    case 0x3AC:
+      return 0x386;
+    case 0x3AD:
+      return 0x388;
+    case 0x3AE:
+      return 0x389;
+    case 0x3AF:
+      return 0x38A;
+    case 0x3CC:
+      return 0x38C;
+    case 0x3CD:
+      return 0x38E;
+    case 0x3CE:
+      return 0x38F;
+    default:
+      break;
   }
   // Cyrillic.
   if (c >= 0x430 && c <= 0x44F) return c - 0x20;
@@ -142,14 +153,22 @@ char32_t ToLower(char32_t c) {
   if (c == 0x130) return 'i';
   if ((c >= 0x391 && c <= 0x3A1) || (c >= 0x3A3 && c <= 0x3AB)) return c + 0x20;
   switch (c) {
-    case 0x386: return 0x3AC;
-    case 0x388: return 0x3AD;
-    case 0x389: return 0x3AE;
-    case 0x38A: return 0x3AF;
-    case 0x38C: return 0x3CC;
-    case 0x38E: return 0x3CD;
-    case 0x38F: return 0x3CE;
-    default: break;
+    case 0x386:
+      return 0x3AC;
+    case 0x388:
+      return 0x3AD;
+    case 0x389:
+      return 0x3AE;
+    case 0x38A:
+      return 0x3AF;
+    case 0x38C:
+      return 0x3CC;
+    case 0x38E:
+      return 0x3CD;
+    case 0x38F:
+      return 0x3CE;
+    default:
+      break;
   }
   if (c >= 0x410 && c <= 0x42F) return c + 0x20;
   if (c >= 0x400 && c <= 0x40F) return c + 0x50;
@@ -174,7 +193,8 @@ int HexDigit(char c) {
 // the hexadecimal form (which may wrap into the sign) and the decimal range.
 bool ParseInteger(const std::string& text, int bits, int64_t& value) {
   size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+    ++i;
   bool negative = false;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
     negative = text[i] == '-';
@@ -209,9 +229,9 @@ bool ParseInteger(const std::string& text, int bits, int64_t& value) {
     return true;
   }
   uint64_t v = 0;
-  const uint64_t limit = (bits == 32) ? (negative ? 2147483648ull : 2147483647ull)
-                                      : (negative ? 9223372036854775808ull
-                                                  : 9223372036854775807ull);
+  const uint64_t limit = (bits == 32)
+                             ? (negative ? 2147483648ull : 2147483647ull)
+                             : (negative ? 9223372036854775808ull : 9223372036854775807ull);
   for (; i < text.size(); ++i) {
     if (text[i] < '0' || text[i] > '9') return false;
     const uint64_t d = static_cast<uint64_t>(text[i] - '0');
@@ -339,10 +359,12 @@ std::string Utf8ToAnsi(const std::string& text) {
 
 std::string DecodeTextFile(const std::string& bytes) {
   const auto at = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
-  if (bytes.size() >= 2 && at(0) == 0xFF && at(1) == 0xFE) return Utf16LeBytesToUtf8(bytes.substr(2));
+  if (bytes.size() >= 2 && at(0) == 0xFF && at(1) == 0xFE)
+    return Utf16LeBytesToUtf8(bytes.substr(2));
   if (bytes.size() >= 2 && at(0) == 0xFE && at(1) == 0xFF) {
     std::string swapped = bytes.substr(2);
-    for (size_t i = 0; i + 1 < swapped.size(); i += 2) std::swap(swapped[i], swapped[i + 1]);
+    for (size_t i = 0; i + 1 < swapped.size(); i += 2)
+      std::swap(swapped[i], swapped[i + 1]);
     return Utf16LeBytesToUtf8(swapped);
   }
   if (bytes.size() >= 3 && at(0) == 0xEF && at(1) == 0xBB && at(2) == 0xBF) {
@@ -379,7 +401,8 @@ std::string UpperCase(const std::string& text) {
     return out;
   }
   std::u32string cps = ToCodePoints(text);
-  for (char32_t& c : cps) c = ToUpper(c);
+  for (char32_t& c : cps)
+    c = ToUpper(c);
   return FromCodePoints(cps);
 }
 
@@ -391,7 +414,8 @@ std::string LowerCase(const std::string& text) {
     return out;
   }
   std::u32string cps = ToCodePoints(text);
-  for (char32_t& c : cps) c = ToLower(c);
+  for (char32_t& c : cps)
+    c = ToLower(c);
   return FromCodePoints(cps);
 }
 
@@ -441,17 +465,21 @@ bool EndsText(const std::string& suffix, const std::string& text) {
   return true;
 }
 
-std::string Trim(const std::string& text) { return TrimLeft(TrimRight(text)); }
+std::string Trim(const std::string& text) {
+  return TrimLeft(TrimRight(text));
+}
 
 std::string TrimLeft(const std::string& text) {
   size_t i = 0;
-  while (i < text.size() && static_cast<unsigned char>(text[i]) <= ' ') ++i;
+  while (i < text.size() && static_cast<unsigned char>(text[i]) <= ' ')
+    ++i;
   return text.substr(i);
 }
 
 std::string TrimRight(const std::string& text) {
   size_t n = text.size();
-  while (n > 0 && static_cast<unsigned char>(text[n - 1]) <= ' ') --n;
+  while (n > 0 && static_cast<unsigned char>(text[n - 1]) <= ' ')
+    --n;
   return text.substr(0, n);
 }
 
@@ -467,7 +495,8 @@ std::string ReplaceAll(const std::string& text, const std::string& from, const s
     size_t i = 0;
     while (i < t.size()) {
       bool match = i + f.size() <= t.size();
-      for (size_t k = 0; match && k < f.size(); ++k) match = ToUpper(t[i + k]) == ToUpper(f[k]);
+      for (size_t k = 0; match && k < f.size(); ++k)
+        match = ToUpper(t[i + k]) == ToUpper(f[k]);
       if (match) {
         out += ToCodePoints(to);
         i += f.size();
@@ -513,8 +542,12 @@ int64_t StrToInt64Def(const std::string& text, int64_t defaultValue) {
   return TryStrToInt64(text, v) ? v : defaultValue;
 }
 
-std::string IntToStr(int64_t value) { return std::to_string(value); }
-std::string UIntToStr(uint64_t value) { return std::to_string(value); }
+std::string IntToStr(int64_t value) {
+  return std::to_string(value);
+}
+std::string UIntToStr(uint64_t value) {
+  return std::to_string(value);
+}
 
 std::string IntToHex(uint64_t value, int digits) {
   static const char* kHex = "0123456789ABCDEF";
@@ -523,7 +556,8 @@ std::string IntToHex(uint64_t value, int digits) {
     out.insert(out.begin(), kHex[value & 0xF]);
     value >>= 4;
   } while (value != 0);
-  while (static_cast<int>(out.size()) < digits) out.insert(out.begin(), '0');
+  while (static_cast<int>(out.size()) < digits)
+    out.insert(out.begin(), '0');
   return out;
 }
 
@@ -552,7 +586,9 @@ std::string FloatToStr(double value, char decimalSeparator) {
   return s;
 }
 
-std::string FloatToStr(double value) { return FloatToStr(value, DecimalSeparator()); }
+std::string FloatToStr(double value) {
+  return FloatToStr(value, DecimalSeparator());
+}
 
 std::string FormatFixed(double value, int decimals, char decimalSeparator) {
   if (std::isnan(value)) return "NAN";
@@ -567,7 +603,8 @@ std::string FormatFixed(double value, int decimals, char decimalSeparator) {
     kept = "";
   } else {
     kept = digits.substr(0, std::min<size_t>(digits.size(), static_cast<size_t>(keep)));
-    while (static_cast<int>(kept.size()) < keep) kept += '0';
+    while (static_cast<int>(kept.size()) < keep)
+      kept += '0';
     const bool roundUp = static_cast<size_t>(keep) < digits.size() && digits[keep] >= '5';
     if (roundUp) {
       int i = static_cast<int>(kept.size()) - 1;
@@ -590,7 +627,8 @@ std::string FormatFixed(double value, int decimals, char decimalSeparator) {
   std::string intPart = intDigits > 0 ? kept.substr(0, intDigits) : "0";
   std::string frac = intDigits >= 0 ? kept.substr(static_cast<size_t>(intDigits))
                                     : std::string(static_cast<size_t>(-intDigits), '0') + kept;
-  while (static_cast<int>(frac.size()) < decimals) frac.insert(frac.begin(), '0');
+  while (static_cast<int>(frac.size()) < decimals)
+    frac.insert(frac.begin(), '0');
   frac = frac.substr(frac.size() - static_cast<size_t>(decimals));
   const size_t nz = intPart.find_first_not_of('0');
   intPart = nz == std::string::npos ? "0" : intPart.substr(nz);
@@ -639,9 +677,9 @@ bool IsValidDate(int year, int month, int day) {
 }
 
 double EncodeDate(int year, int month, int day) {
-  return static_cast<double>(DaysFromCivil(year, static_cast<unsigned>(month),
-                                           static_cast<unsigned>(day)) +
-                             kUnixEpochSerial);
+  return static_cast<double>(
+      DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) +
+      kUnixEpochSerial);
 }
 
 double EncodeTime(int hour, int minute, int second, int milliseconds) {
@@ -677,12 +715,14 @@ double SystemTimeToSerial(const plat::SystemTime& t) {
   return EncodeDateTime(t.year, t.month, t.day, t.hour, t.minute, t.second, t.milliseconds);
 }
 
-double Now() { return SystemTimeToSerial(plat::GetLocalTime()); }
+double Now() {
+  return SystemTimeToSerial(plat::GetLocalTime());
+}
 
 std::string FormatIniDateTime(double serial) {
   const DateTimeParts p = DecodeDateTime(serial);
-  return Pad(p.month, 2) + "/" + Pad(p.day, 2) + "/" + Pad(p.year, 4) + " " + Pad(p.hour, 2) +
-         ":" + Pad(p.minute, 2) + ":" + Pad(p.second, 2) + ":" + Pad(p.milliseconds, 3);
+  return Pad(p.month, 2) + "/" + Pad(p.day, 2) + "/" + Pad(p.year, 4) + " " + Pad(p.hour, 2) + ":" +
+         Pad(p.minute, 2) + ":" + Pad(p.second, 2) + ":" + Pad(p.milliseconds, 3);
 }
 
 bool TryParseUsDateTime(const std::string& text, double& serial) {
@@ -697,7 +737,8 @@ bool TryParseUsDateTime(const std::string& text, double& serial) {
     return i > start;
   };
   const auto skipBlanks = [&] {
-    while (i < s.size() && s[i] == ' ') ++i;
+    while (i < s.size() && s[i] == ' ')
+      ++i;
   };
   int month = 0, day = 0, year = 0;
   if (!number(month, 2) || i >= s.size() || s[i] != '/') return false;
@@ -729,7 +770,8 @@ bool TryParseUsDateTime(const std::string& text, double& serial) {
         ++i;
         const size_t msStart = i;
         if (!number(ms, 3)) return false;
-        for (size_t k = i - msStart; k < 3; ++k) ms *= 10;
+        for (size_t k = i - msStart; k < 3; ++k)
+          ms *= 10;
       }
     }
     skipBlanks();
@@ -757,8 +799,8 @@ std::string FormatYyyymmdd(double serial) {
 }
 
 std::string FormatLogTimestamp(const plat::SystemTime& t) {
-  return Pad(t.year, 4) + "-" + Pad(t.month, 2) + "-" + Pad(t.day, 2) + " " + Pad(t.hour, 2) +
-         ":" + Pad(t.minute, 2) + ":" + Pad(t.second, 2) + "." + Pad(t.milliseconds, 3);
+  return Pad(t.year, 4) + "-" + Pad(t.month, 2) + "-" + Pad(t.day, 2) + " " + Pad(t.hour, 2) + ":" +
+         Pad(t.minute, 2) + ":" + Pad(t.second, 2) + "." + Pad(t.milliseconds, 3);
 }
 
 }  // namespace txt

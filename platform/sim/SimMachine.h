@@ -163,7 +163,7 @@ struct Machine {
   std::optional<uint32_t> exitCode;  // set by ExitProcess
   uint32_t foregroundLockTimeout = 200000;
   int logPixelsY = 96;
-  int taskbarHeight = 40;  // the work area is the screen less the taskbar at the bottom
+  int taskbarHeight = 40;       // the work area is the screen less the taskbar at the bottom
   bool hasDpiFunctions = true;  // IsProcessDPIAware, shcore's DPI awareness functions
   int dpiAwareness = 0;         // PROCESS_DPI_AWARENESS of this program (not persisted)
 

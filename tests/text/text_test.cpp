@@ -9,23 +9,33 @@
 namespace {
 
 TEST(Utf, RoundTripsThroughUtf16) {
-  const std::string samples[] = {"", "plain", "Grüße", "Ελληνικά", "Кириллица", "emoji \xF0\x9F\x8E\xAE"};
-  for (const auto& s : samples) EXPECT_EQ(txt::Utf16ToUtf8(txt::Utf8ToUtf16(s)), s) << s;
+  const std::string samples[] = {"",         "plain",     "Grüße",
+                                 "Ελληνικά", "Кириллица", "emoji \xF0\x9F\x8E\xAE"};
+  for (const auto& s : samples)
+    EXPECT_EQ(txt::Utf16ToUtf8(txt::Utf8ToUtf16(s)), s) << s;
   EXPECT_EQ(txt::Utf8ToUtf16("\xF0\x9F\x8E\xAE").size(), 2u);  // surrogate pair
   EXPECT_EQ(txt::Utf8ToUtf16LeBytes("A\xC3\xA9"), std::string("A\0\xE9\0", 4));
   EXPECT_EQ(txt::Utf16LeBytesToUtf8(std::string("A\0\xE9\0", 4)), "A\xC3\xA9");
 }
 
 TEST(Utf, InvalidInputBecomesReplacementCharacter) {
-  EXPECT_EQ(txt::Utf16ToUtf8(txt::Utf8ToUtf16("a\xFF" "b")), "a\xEF\xBF\xBD" "b");
+  EXPECT_EQ(txt::Utf16ToUtf8(txt::Utf8ToUtf16("a\xFF"
+                                              "b")),
+            "a\xEF\xBF\xBD"
+            "b");
   EXPECT_EQ(txt::Utf16ToUtf8(std::u16string(1, u'\xD800')), "\xEF\xBF\xBD");
   EXPECT_EQ(txt::Utf8ToUtf16("\xE2\x82").size(), 2u);  // truncated sequence
 }
 
 TEST(TextFile, ByteOrderMarksChooseTheEncoding) {
-  EXPECT_EQ(txt::DecodeTextFile(std::string("\xFF\xFE" "A\0B\0", 6)), "AB");
+  EXPECT_EQ(txt::DecodeTextFile(std::string("\xFF\xFE"
+                                            "A\0B\0",
+                                            6)),
+            "AB");
   EXPECT_EQ(txt::DecodeTextFile(std::string("\xFE\xFF\0A\0B", 6)), "AB");
-  EXPECT_EQ(txt::DecodeTextFile("\xEF\xBB\xBF" "x=\xC3\xA9"), "x=\xC3\xA9");
+  EXPECT_EQ(txt::DecodeTextFile("\xEF\xBB\xBF"
+                                "x=\xC3\xA9"),
+            "x=\xC3\xA9");
   EXPECT_EQ(txt::DecodeTextFile("plain"), "plain");
 }
 
@@ -75,13 +85,26 @@ TEST(Integers, IniIntegerForms) {
     bool ok;
     int32_t value;
   } cases[] = {
-      {"42", true, 42},         {"-17", true, -17},       {"+5", true, 5},
-      {"  7", true, 7},         {"$1F", true, 31},        {"0x10", true, 16},
-      {"0XfF", true, 255},      {"$FFFFFFFF", true, -1},  {"-$10", true, -16},
-      {"2147483647", true, 2147483647},                   {"-2147483648", true, INT32_MIN},
-      {"2147483648", false, 0}, {"1.5", false, 0},        {"12abc", false, 0},
-      {"", false, 0},           {"$", false, 0},          {"0x", false, 0},
-      {"7 ", false, 0},         {"$100000000", false, 0}, {"- 1", false, 0},
+      {"42", true, 42},
+      {"-17", true, -17},
+      {"+5", true, 5},
+      {"  7", true, 7},
+      {"$1F", true, 31},
+      {"0x10", true, 16},
+      {"0XfF", true, 255},
+      {"$FFFFFFFF", true, -1},
+      {"-$10", true, -16},
+      {"2147483647", true, 2147483647},
+      {"-2147483648", true, INT32_MIN},
+      {"2147483648", false, 0},
+      {"1.5", false, 0},
+      {"12abc", false, 0},
+      {"", false, 0},
+      {"$", false, 0},
+      {"0x", false, 0},
+      {"7 ", false, 0},
+      {"$100000000", false, 0},
+      {"- 1", false, 0},
   };
   for (const auto& c : cases) {
     int32_t v = 0;
@@ -158,8 +181,8 @@ TEST(Dates, IniAndLogForms) {
   EXPECT_EQ(txt::FormatIniDateTime(back), "12/31/1999 23:30:00:000");
   ASSERT_TRUE(txt::TryParseUsDateTime("1/2/2003 4:05:06.7", back));
   EXPECT_EQ(txt::FormatIniDateTime(back), "01/02/2003 04:05:06:700");
-  for (const char* bad : {"", "2021-03-04", "13/01/2021", "02/30/2021", "1/2/2003 25:00",
-                          "1/2/2003 junk", "44259.5"})
+  for (const char* bad :
+       {"", "2021-03-04", "13/01/2021", "02/30/2021", "1/2/2003 25:00", "1/2/2003 junk", "44259.5"})
     EXPECT_FALSE(txt::TryParseUsDateTime(bad, back)) << bad;
   plat::SystemTime st;
   st.year = 2021, st.month = 3, st.day = 4, st.hour = 17, st.minute = 5, st.second = 9,
