@@ -66,15 +66,7 @@ class ProgramRun {
     return txt::DecodeTextFile(bytes);
   }
   std::vector<std::string> RunLog() const {
-    std::vector<std::string> out;
-    for (std::string line : txt::SplitLines(Text(kData + "Logs\\VlxMiniAppRun.log"))) {
-      if (line.size() < 25) continue;
-      line = line.substr(25);
-      const size_t gdi = line.find(" GDI:");
-      if (gdi != std::string::npos) line.erase(gdi);
-      out.push_back(line);
-    }
-    return out;
+    return enginetest::LogMessages(Text(kData + "Logs\\VlxMiniAppRun.log"));
   }
   bool Logged(const std::string& line) const {
     const auto log = RunLog();

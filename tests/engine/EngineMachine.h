@@ -130,10 +130,10 @@ class Finish {
   std::atomic<int> count_{0};
 };
 
-// The run log's messages, without time stamps and GDI counts.
-inline std::vector<std::string> RunLogLines(const sim::ScopedMachine& m) {
+// The messages of a log's text, without time stamps and GDI counts.
+inline std::vector<std::string> LogMessages(const std::string& text) {
   std::vector<std::string> out;
-  for (std::string line : txt::SplitLines(Text(m, kLogs + "VlxMiniAppRun.log"))) {
+  for (std::string line : txt::SplitLines(text)) {
     if (line.size() < 25) continue;
     line = line.substr(25);
     const size_t gdi = line.find(" GDI:");
@@ -141,6 +141,10 @@ inline std::vector<std::string> RunLogLines(const sim::ScopedMachine& m) {
     out.push_back(line);
   }
   return out;
+}
+
+inline std::vector<std::string> RunLogLines(const sim::ScopedMachine& m) {
+  return LogMessages(Text(m, kLogs + "VlxMiniAppRun.log"));
 }
 
 }  // namespace enginetest
