@@ -109,7 +109,9 @@ TEST(Integers, IniIntegerForms) {
   for (const auto& c : cases) {
     int32_t v = 0;
     EXPECT_EQ(txt::TryStrToInt(c.text, v), c.ok) << c.text;
-    if (c.ok) EXPECT_EQ(v, c.value) << c.text;
+    if (c.ok) {
+      EXPECT_EQ(v, c.value) << c.text;
+    }
   }
   EXPECT_EQ(txt::StrToIntDef("x", -1), -1);
   EXPECT_EQ(txt::StrToInt64Def("9223372036854775807", 0), INT64_MAX);
