@@ -79,20 +79,19 @@ bool TfrmMiniBoost::HasSwitch(const std::string& Name) const {
 }
 
 void TfrmMiniBoost::Create() {
-  plat::WindowSpec spec;
-  spec.className = "TfrmMiniBoost";
-  spec.caption = fForm->Caption;
-  spec.width = kMiniWidth;
-  spec.height = kMiniHeight;
-  spec.x = (plat::GetSystemMetrics(plat::kSM_CXSCREEN) - kMiniWidth) / 2;
-  spec.y = (plat::GetSystemMetrics(plat::kSM_CYSCREEN) - kMiniHeight) / 2;
-  spec.popup = true;
-  spec.topMost = true;
-  spec.backgroundColor = kColorBackground;
-  spec.iconResource = "MAINICON";
-  fHandle = plat::CreateAppWindow(spec, [this](plat::Hwnd h, uint32_t m, uintptr_t w, intptr_t l) {
-    return WndProc(h, m, w, l);
-  });
+  plat::WindowSpec layout;
+  layout.className = "TfrmMiniBoost";
+  layout.caption = fForm->Caption;
+  layout.width = kMiniWidth;
+  layout.height = kMiniHeight;
+  layout.x = (plat::GetSystemMetrics(plat::kSM_CXSCREEN) - kMiniWidth) / 2;
+  layout.y = (plat::GetSystemMetrics(plat::kSM_CYSCREEN) - kMiniHeight) / 2;
+  layout.popup = true;
+  layout.topMost = true;
+  layout.backgroundColor = kColorBackground;
+  layout.iconResource = "MAINICON";
+  fHandle = plat::CreateAppWindow(layout, [this](plat::Hwnd h, uint32_t m, uintptr_t w,
+                                                 intptr_t l) { return WndProc(h, m, w, l); });
   FormCreate();
 }
 

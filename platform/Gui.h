@@ -79,7 +79,7 @@ struct WindowSpec {
 };
 // CreateWindowExW of a top-level window; the class is registered on first use.
 // Returns 0 on failure.
-Hwnd CreateAppWindow(const WindowSpec& spec, WindowProc proc);
+Hwnd CreateAppWindow(const WindowSpec& layout, WindowProc proc);
 bool DestroyWindow(Hwnd hwnd);
 
 // FindWindowW: absent class or caption match any.

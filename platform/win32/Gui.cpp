@@ -141,7 +141,7 @@ LRESULT CALLBACK WindowThunk(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
   return result;
 }
 
-bool RegisterWindowClass(const std::wstring& className, const WindowSpec& spec) {
+bool RegisterWindowClass(const std::wstring& className, const WindowSpec& layout) {
   std::lock_guard<std::mutex> lock(gWindowsLock);
   if (gRegisteredClasses.count(className)) return true;
   HINSTANCE instance = ::GetModuleHandleW(nullptr);
@@ -152,10 +152,10 @@ bool RegisterWindowClass(const std::wstring& className, const WindowSpec& spec) 
   wc.lpfnWndProc = WindowThunk;
   wc.hInstance = instance;
   wc.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-  wc.hbrBackground = ::CreateSolidBrush(spec.backgroundColor);
-  if (!spec.iconResource.empty()) {
+  wc.hbrBackground = ::CreateSolidBrush(layout.backgroundColor);
+  if (!layout.iconResource.empty()) {
     // A missing resource leaves the default icon.
-    wc.hIcon = ::LoadIconW(instance, Widen(spec.iconResource).c_str());
+    wc.hIcon = ::LoadIconW(instance, Widen(layout.iconResource).c_str());
     wc.hIconSm = wc.hIcon;
   }
   wc.lpszClassName = className.c_str();
@@ -200,18 +200,18 @@ intptr_t DefaultWindowProc(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr
   return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
-Hwnd CreateAppWindow(const WindowSpec& spec, WindowProc proc) {
-  const std::wstring className = Widen(spec.className);
-  if (className.empty() || !RegisterWindowClass(className, spec)) return 0;
+Hwnd CreateAppWindow(const WindowSpec& layout, WindowProc proc) {
+  const std::wstring className = Widen(layout.className);
+  if (className.empty() || !RegisterWindowClass(className, layout)) return 0;
   auto data = std::make_shared<WindowData>();
   data->proc = std::move(proc);
-  data->background = spec.backgroundColor;
+  data->background = layout.backgroundColor;
   DWORD exStyle = 0;
-  if (spec.topMost) exStyle |= WS_EX_TOPMOST;
-  if (spec.toolWindow) exStyle |= WS_EX_TOOLWINDOW;
-  const DWORD style = spec.popup ? WS_POPUP : WS_OVERLAPPEDWINDOW;
-  HWND hwnd = ::CreateWindowExW(exStyle, className.c_str(), Widen(spec.caption).c_str(), style,
-                                spec.x, spec.y, spec.width, spec.height, nullptr, nullptr,
+  if (layout.topMost) exStyle |= WS_EX_TOPMOST;
+  if (layout.toolWindow) exStyle |= WS_EX_TOOLWINDOW;
+  const DWORD style = layout.popup ? WS_POPUP : WS_OVERLAPPEDWINDOW;
+  HWND hwnd = ::CreateWindowExW(exStyle, className.c_str(), Widen(layout.caption).c_str(), style,
+                                layout.x, layout.y, layout.width, layout.height, nullptr, nullptr,
                                 ::GetModuleHandleW(nullptr), &data);
   if (!hwnd) {
     // A refused creation may leave the entry made at WM_NCCREATE behind.
@@ -222,10 +222,10 @@ Hwnd CreateAppWindow(const WindowSpec& spec, WindowProc proc) {
     }
     return 0;
   }
-  if (!spec.iconResource.empty()) {
+  if (!layout.iconResource.empty()) {
     win32::KeepLastError keep;
     HINSTANCE instance = ::GetModuleHandleW(nullptr);
-    if (HICON icon = ::LoadIconW(instance, Widen(spec.iconResource).c_str())) {
+    if (HICON icon = ::LoadIconW(instance, Widen(layout.iconResource).c_str())) {
       ::SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
       ::SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
     }

@@ -50,14 +50,14 @@ int main(int argc, char** argv) {
   const uint32_t lifetime = argc == 5 ? static_cast<uint32_t>(std::atoi(argv[4])) : 30000;
 
   int exitCode = 0;
-  plat::WindowSpec spec;
-  spec.className = argv[1];
-  spec.caption = argv[2];
-  spec.x = 0;
-  spec.y = 0;
-  spec.width = 160;
-  spec.height = 60;
-  spec.toolWindow = true;
+  plat::WindowSpec layout;
+  layout.className = argv[1];
+  layout.caption = argv[2];
+  layout.x = 0;
+  layout.y = 0;
+  layout.width = 160;
+  layout.height = 60;
+  layout.toolWindow = true;
   plat::WindowProc proc = [&](plat::Hwnd hwnd, uint32_t message, uintptr_t wParam,
                               intptr_t lParam) -> intptr_t {
     if (message >= plat::kWM_USER || message == plat::kWM_CLOSE) {
@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
     }
     return plat::DefaultWindowProc(hwnd, message, wParam, lParam);
   };
-  const plat::Hwnd hwnd = plat::CreateAppWindow(spec, proc);
+  const plat::Hwnd hwnd = plat::CreateAppWindow(layout, proc);
   if (!hwnd) {
     std::fprintf(stderr, "window_helper: no window (error %u)\n", plat::GetLastError());
     return 1;

@@ -28,19 +28,19 @@ class TestWindow {
  public:
   explicit TestWindow(const std::string& className, bool closeHides = true, int width = 200,
                       int height = 100) {
-    plat::WindowSpec spec;
-    spec.className = className;
-    spec.caption = className + " caption";
-    spec.x = 40;
-    spec.y = 40;
-    spec.width = width;
-    spec.height = height;
-    spec.topMost = true;
-    spec.toolWindow = true;
-    spec.backgroundColor = RGB(10, 10, 10);
-    spec.iconResource = "MAINICON";  // absent from the test program: the default icon
-    hwnd_ = plat::CreateAppWindow(spec, [this, closeHides](plat::Hwnd hwnd, uint32_t message,
-                                                           uintptr_t wParam, intptr_t lParam) {
+    plat::WindowSpec layout;
+    layout.className = className;
+    layout.caption = className + " caption";
+    layout.x = 40;
+    layout.y = 40;
+    layout.width = width;
+    layout.height = height;
+    layout.topMost = true;
+    layout.toolWindow = true;
+    layout.backgroundColor = RGB(10, 10, 10);
+    layout.iconResource = "MAINICON";  // absent from the test program: the default icon
+    hwnd_ = plat::CreateAppWindow(layout, [this, closeHides](plat::Hwnd hwnd, uint32_t message,
+                                                             uintptr_t wParam, intptr_t lParam) {
       if (message >= plat::kWM_USER || message == plat::kWM_CLOSE || message == plat::kWM_DESTROY ||
           message == plat::kWM_TIMER) {
         seen.push_back({message, wParam, lParam});
