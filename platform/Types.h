@@ -58,6 +58,10 @@ inline constexpr uint32_t kFILE_ATTRIBUTE_NORMAL = 0x80;
 // File access, sharing and creation.
 inline constexpr uint32_t kGENERIC_READ = 0x80000000u;
 inline constexpr uint32_t kGENERIC_WRITE = 0x40000000u;
+inline constexpr uint32_t kGENERIC_EXECUTE = 0x20000000u;
+inline constexpr uint32_t kGENERIC_ALL = 0x10000000u;
+inline constexpr uint32_t kDELETE = 0x00010000u;
+inline constexpr uint32_t kSYNCHRONIZE = 0x00100000u;
 inline constexpr uint32_t kFILE_SHARE_READ = 0x1;
 inline constexpr uint32_t kFILE_SHARE_WRITE = 0x2;
 inline constexpr uint32_t kFILE_SHARE_DELETE = 0x4;

@@ -21,13 +21,13 @@ namespace sim {
 
 namespace {
 
+using plat::kDELETE;
+using plat::kGENERIC_ALL;
+using plat::kGENERIC_EXECUTE;
 constexpr uint32_t kFILE_READ_DATA = 0x1;
 constexpr uint32_t kFILE_WRITE_DATA = 0x2;
 constexpr uint32_t kFILE_APPEND_DATA = 0x4;
 constexpr uint32_t kFILE_EXECUTE = 0x20;
-constexpr uint32_t kDELETE = 0x10000;
-constexpr uint32_t kGENERIC_EXECUTE = 0x20000000;
-constexpr uint32_t kGENERIC_ALL = 0x10000000;
 constexpr uint32_t kReadBits =
     plat::kGENERIC_READ | kGENERIC_ALL | kGENERIC_EXECUTE | kFILE_READ_DATA | kFILE_EXECUTE;
 constexpr uint32_t kWriteBits =

@@ -19,13 +19,13 @@ namespace sim {
 
 namespace {
 
+using plat::kDELETE;
+using plat::kGENERIC_ALL;
+using plat::kGENERIC_EXECUTE;
+using plat::kSYNCHRONIZE;
 constexpr int32_t kERROR_BAD_PATHNAME = 161;
 constexpr int32_t kERROR_KEY_DELETED = 1018;
-constexpr uint32_t kDELETE = 0x10000;
-constexpr uint32_t kSYNCHRONIZE = 0x100000;
 constexpr uint32_t kMAXIMUM_ALLOWED = 0x02000000;
-constexpr uint32_t kGENERIC_ALL = 0x10000000;
-constexpr uint32_t kGENERIC_EXECUTE = 0x20000000;
 
 struct KeyHandle {
   plat::RegKey root = 0;
