@@ -28,6 +28,10 @@ uint32_t GetLastError();
 void SetLastError(uint32_t code);
 
 // ---------------------------------------------------------------- files
+// The path under which a library with its own file access (SQLite) opens the
+// file: the path itself on Windows, the mapped host file on the simulated
+// machine (empty when the path lies outside every mapped drive).
+std::string NativeFilePath(const std::string& path);
 // CreateFileW. Returns kInvalidHandle on failure (last error: 2, 3, 5, 32, 80 ...).
 Handle CreateFileW(const std::string& path, uint32_t access, uint32_t share, uint32_t disposition,
                    uint32_t attributes = kFILE_ATTRIBUTE_NORMAL);
@@ -196,5 +200,56 @@ Handle OpenProcess(uint32_t access, bool inheritHandle, uint32_t pid);  // 0 on 
 bool TerminateProcess(Handle process, uint32_t exitCode);
 Handle GetCurrentProcess();  // pseudo handle
 uint32_t GetCurrentProcessId();
+
+// GetPriorityClass: 0 on failure. SetPriorityClass: false on failure (an
+// unknown class, 0 among them, fails with ERROR_INVALID_PARAMETER).
+uint32_t GetPriorityClass(Handle process);
+bool SetPriorityClass(Handle process, uint32_t priorityClass);
+
+// psapi.dll, loaded by name on first use and kept. HasPsapiFunction tells
+// whether the library exports the function ("GetProcessImageFileNameW",
+// "GetModuleFileNameExW", "QueryWorkingSet").
+bool HasPsapiFunction(const std::string& name);
+// GetModuleFileNameExW for the process's main module, capacity in characters.
+bool GetModuleFileNameExW(Handle process, std::string& path, uint32_t capacity);
+// GetProcessImageFileNameW: the image path in device form
+// ("\Device\HarddiskVolume3\Windows\explorer.exe").
+bool GetProcessImageFileNameW(Handle process, std::string& path, uint32_t capacity);
+// QueryWorkingSet into a buffer of bufferBytes bytes (a pointer-sized entry
+// count followed by pointer-sized entries). Fails with ERROR_BAD_LENGTH (24)
+// when the working set holds more entries than fit; entries then stays empty.
+// Each entry: bits 12 and up the page address, bit 8 the shared flag.
+bool QueryWorkingSet(Handle process, uint32_t bufferBytes, std::vector<uint64_t>& entries);
+
+// GetLogicalDriveStringsW with a buffer of capacity characters: the drive
+// roots ("C:\", "D:\"). Returns false when the call fails or the buffer is
+// too small.
+bool GetLogicalDriveStringsW(uint32_t capacity, std::vector<std::string>& drives);
+// QueryDosDeviceW for one device ("C:"): its first target
+// ("\Device\HarddiskVolume3").
+bool QueryDosDeviceW(const std::string& device, std::string& target, uint32_t capacity);
+
+// Tokens, accounts and privileges.
+bool OpenProcessToken(Handle process, uint32_t access, Handle& token);
+// GetTokenInformation(TokenUser) with a buffer of bufferBytes bytes. When the
+// buffer is too small the call fails with ERROR_INSUFFICIENT_BUFFER (122) and
+// needed receives the size; on success sid receives the binary SID.
+bool GetTokenInformationUser(Handle token, uint32_t bufferBytes, std::string& sid,
+                             uint32_t& needed);
+// LookupAccountSidW on the local machine with buffers of the given sizes.
+bool LookupAccountSidW(const std::string& sid, std::string& name, std::string& domain,
+                       uint32_t nameChars, uint32_t domainChars);
+// LookupPrivilegeValueW on the local machine ("SeDebugPrivilege").
+bool LookupPrivilegeValueW(const std::string& name, uint64_t& luid);
+// AdjustTokenPrivileges for one privilege. Succeeds with last error
+// ERROR_NOT_ALL_ASSIGNED (1300) when the token does not hold the privilege.
+bool AdjustTokenPrivileges(Handle token, uint64_t luid, uint32_t attributes);
+
+// CreateProcessW(NULL, commandLine, no inheritance, no creation flags, the
+// caller's environment, currentDirectory (empty: the caller's), STARTUPINFO
+// with STARTF_USESHOWWINDOW and show). Does not wait. pid receives the new
+// process's identifier; both handles are closed.
+bool CreateProcessW(const std::string& commandLine, const std::string& currentDirectory, int show,
+                    uint32_t& pid);
 
 }  // namespace plat

@@ -104,6 +104,22 @@ inline constexpr uint32_t kPROCESS_VM_READ = 0x0010;
 inline constexpr uint32_t kPROCESS_QUERY_LIMITED_INFORMATION = 0x1000;
 inline constexpr uint32_t kPROCESS_ALL_ACCESS = 0x1F0FFF;
 
+// Token access rights and privilege attributes.
+inline constexpr uint32_t kTOKEN_QUERY = 0x0008;
+inline constexpr uint32_t kTOKEN_ADJUST_PRIVILEGES = 0x0020;
+inline constexpr uint32_t kSE_PRIVILEGE_ENABLED = 0x0002;
+inline constexpr uint32_t kERROR_NOT_ALL_ASSIGNED = 1300;
+inline constexpr uint32_t kERROR_BAD_LENGTH = 24;
+inline constexpr uint32_t kERROR_NONE_MAPPED = 1332;
+
+// Priority classes (GetPriorityClass / SetPriorityClass).
+inline constexpr uint32_t kIDLE_PRIORITY_CLASS = 0x0040;
+inline constexpr uint32_t kBELOW_NORMAL_PRIORITY_CLASS = 0x4000;
+inline constexpr uint32_t kNORMAL_PRIORITY_CLASS = 0x0020;
+inline constexpr uint32_t kABOVE_NORMAL_PRIORITY_CLASS = 0x8000;
+inline constexpr uint32_t kHIGH_PRIORITY_CLASS = 0x0080;
+inline constexpr uint32_t kREALTIME_PRIORITY_CLASS = 0x0100;
+
 // Processor architectures (SYSTEM_INFO.wProcessorArchitecture).
 inline constexpr uint16_t kPROCESSOR_ARCHITECTURE_INTEL = 0;
 inline constexpr uint16_t kPROCESSOR_ARCHITECTURE_IA64 = 6;

@@ -432,6 +432,11 @@ bool FlushFileBuffers(Handle file) {
   return true;
 }
 
+std::string NativeFilePath(const std::string& path) {
+  sim::Op op;
+  return sim::HostPath(op.m(), path);
+}
+
 uint32_t GetFileAttributesW(const std::string& path) {
   sim::Op op;
   sim::Resolved r;

@@ -72,6 +72,10 @@ bool CloseHandle(Handle handle) {
   return ::CloseHandle(ToHandle(handle)) != FALSE;
 }
 
+std::string NativeFilePath(const std::string& path) {
+  return path;
+}
+
 uint32_t GetFileAttributesW(const std::string& path) {
   const std::wstring wide = Widen(path);
   return ::GetFileAttributesW(wide.c_str());
