@@ -65,6 +65,8 @@ class TSQLiteTable {
   double FloatAt(int index) const;
   std::string StringAt(int index) const;
   bool IsNullAt(int index) const;
+  // Storage type of a column, decided by the first row.
+  TColumnType ColumnType(int index) const;
 
  private:
   friend class TSQLiteDatabase;
@@ -80,4 +82,7 @@ class TSQLiteTable {
   std::vector<std::optional<Cell>> cells_;
   int rowCount_ = 0;
   int row_ = 0;
+
+  // The cell of the current row; raises at end of file or for a bad index.
+  const std::optional<Cell>& CellAt(int index) const;
 };
