@@ -1,0 +1,386 @@
+#include "modules/process/uProcessBoost.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <exception>
+
+#include "config/IniFiles.h"
+#include "config/PSafeIniFile.h"
+#include "config/SQLiteTable3.h"
+#include "config/UnitGAConfig.h"
+#include "diag/uAppLog.h"
+#include "modules/process/uGetPrivacyMemory.h"
+#include "platform/FileUtil.h"
+#include "platform/Gui.h"
+#include "platform/Platform.h"
+#include "platform/Text.h"
+
+namespace {
+
+const char* const kRestoreSection = "Process";
+const char* const kCommandSection = "Process1";
+const char* const kBlackListFile = "UserProcBL.txt";
+const char* const kWhiteListFile = "UserProcWL.txt";
+const char* const kScoreFile = "Score.db";
+const char* const kExplorer = "explorer.exe";
+
+// SQLite's "The database file is locked" and "A table in the database is locked":
+// the file is fine, only busy.
+constexpr int kSqliteBusy = 5;
+constexpr int kSqliteLocked = 6;
+
+// The maker's companion programs and how their start command is adjusted.
+enum class TCompanionStart { AppendStartup, AppendAutorun, TrayAuto };
+struct TCompanion {
+  const char* exe;
+  TCompanionStart start;
+};
+const std::array<TCompanion, 4> kCompanions = {{
+    {"TrvDriverCare.exe", TCompanionStart::AppendStartup},
+    {"TrvSysShield.exe", TCompanionStart::AppendStartup},
+    {"TrvDiskTidy.exe", TCompanionStart::AppendAutorun},
+    {"TrvGameCap.exe", TCompanionStart::TrayAuto},
+}};
+const char* const kGameCapTray = "TrvGameCapTray.exe";
+
+// Lets the calling thread handle its pending window messages.
+void ProcessMessages() {
+  plat::Message msg;
+  while (plat::PeekMessageW(msg)) {
+    if (msg.message == plat::kWM_QUIT) {
+      // Leave the quit request for the thread's own loop.
+      plat::PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    plat::DispatchMessageW(msg);
+  }
+}
+
+// Letter case folded the way SQLite's lower() folds it (A to Z only), so that the
+// values compare equal to the lower-cased columns.
+std::string AsciiLower(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+// An SQL string literal's content: every apostrophe doubled.
+std::string SqlText(const std::string& value) {
+  return txt::ReplaceAll(value, "'", "''");
+}
+
+const char kBase64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+std::string Base64Encode(const std::string& bytes) {
+  std::string out;
+  out.reserve((bytes.size() + 2) / 3 * 4);
+  size_t i = 0;
+  for (; i + 2 < bytes.size(); i += 3) {
+    const uint32_t v = (static_cast<uint8_t>(bytes[i]) << 16) |
+                       (static_cast<uint8_t>(bytes[i + 1]) << 8) |
+                       static_cast<uint8_t>(bytes[i + 2]);
+    out += kBase64Alphabet[(v >> 18) & 63];
+    out += kBase64Alphabet[(v >> 12) & 63];
+    out += kBase64Alphabet[(v >> 6) & 63];
+    out += kBase64Alphabet[v & 63];
+  }
+  const size_t rest = bytes.size() - i;
+  if (rest > 0) {
+    uint32_t v = static_cast<uint8_t>(bytes[i]) << 16;
+    if (rest == 2) v |= static_cast<uint8_t>(bytes[i + 1]) << 8;
+    out += kBase64Alphabet[(v >> 18) & 63];
+    out += kBase64Alphabet[(v >> 12) & 63];
+    out += rest == 2 ? kBase64Alphabet[(v >> 6) & 63] : '=';
+    out += '=';
+  }
+  return out;
+}
+
+// Characters outside the alphabet (line breaks among them) are skipped; "=" ends
+// the data.
+std::string Base64Decode(const std::string& text) {
+  std::string out;
+  uint32_t bits = 0;
+  int count = 0;
+  for (char c : text) {
+    if (c == '=') break;
+    const char* at = c ? std::strchr(kBase64Alphabet, c) : nullptr;
+    if (!at) continue;
+    bits = (bits << 6) | static_cast<uint32_t>(at - kBase64Alphabet);
+    count += 6;
+    if (count >= 8) {
+      count -= 8;
+      out += static_cast<char>((bits >> count) & 0xFF);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string EncodeStartCommand(const std::string& command) {
+  return Base64Encode(plat::WideCharToMultiByte(0, txt::Utf8ToUtf16(command)));
+}
+
+std::string DecodeStartCommand(const std::string& encoded) {
+  return txt::Utf16ToUtf8(plat::MultiByteToWideChar(0, Base64Decode(encoded)));
+}
+
+// ---------------------------------------------------------------- construction
+
+TProcessBoost::TProcessBoost(const std::string& Path, const std::string& SettingsFile,
+                             const std::string& StateFile)
+    : TBoostBase(Path, SettingsFile, StateFile), fChoicesFile("Process.ini") {
+  EnablePrivilege("SeDebugPrivilege", true);
+  BindProcessImageFileName();
+  if (fTempIni) {
+    std::vector<std::string> names;
+    fTempIni->ReadSection(kRestoreSection, names);
+    for (const std::string& name : names) {
+      auto info = std::make_unique<ProcessInfo>();
+      info->name = name;
+      fProcessList.push_back(std::move(info));
+    }
+    fDoneCount = static_cast<int32_t>(names.size());
+  }
+}
+
+TProcessBoost::~TProcessBoost() {
+  ClearProcessList();
+}
+
+// ---------------------------------------------------------------- module operations
+
+bool TProcessBoost::IsEnabled() {
+  return false;
+}
+
+void TProcessBoost::SetEnabled(bool Value) {
+  TSafeIniFile ini(fPath + fChoicesFile);
+  ini.WriteBool("Boost", "KillExplorer", Value);
+}
+
+bool TProcessBoost::HasRestoreData() {
+  return fTempIni && HasSectionKeys(kRestoreSection);
+}
+
+bool TProcessBoost::Boost() {
+  if (fStop) return false;
+  RefreshProcess();
+  fActionCount = static_cast<int32_t>(std::count_if(fProcessList.begin(), fProcessList.end(),
+                                                    [](const auto& p) { return p->end; }));
+  fDoneCount = 0;
+  for (const auto& item : fProcessList) {
+    if (fStop) return false;
+    const ProcessInfo& info = *item;
+    if (!info.end) continue;
+    LogDebug("ProcessBoost.Boost [Begin KillProcess " + info.name + "]");
+    const bool ok = KillProcessByPID(info.pid);
+    ++fDoneCount;
+    if (fTempIni) fTempIni->WriteString(kRestoreSection, info.name, txt::UIntToStr(info.memory));
+    LogDebug("TProcessBoost.Boost : " + info.command);
+    WriteBoostProcessToTempFile(info.pid, info.path, info.command);
+    Notify(TProgressItemKind::Process, info.description.empty() ? info.name : info.description, ok);
+  }
+  return HasRestoreData();
+}
+
+void TProcessBoost::Restore() {
+  RestoreProcesses();
+}
+
+// ---------------------------------------------------------------- inventory and selection
+
+void TProcessBoost::ClearProcessList() {
+  fProcessList.clear();
+}
+
+void TProcessBoost::RefreshProcess() {
+  ClearProcessList();
+  const bool black = LoadFilterDBFile(fPath + kBlackListFile, fBlackList);
+  const bool white = LoadFilterDBFile(fPath + kWhiteListFile, fWhiteList);
+  if (!black || !white) return;
+
+  std::vector<plat::ProcessEntry> entries;
+  if (!plat::SnapshotProcesses(entries)) return;
+  const std::string currentUser = GetCurrentUserName();
+  const std::string ownFolder = fileutil::ExtractFilePath(plat::GetModuleFileNameW());
+
+  for (const plat::ProcessEntry& entry : entries) {
+    if (fStop) break;
+    const bool passOver =
+        (!txt::SameText(entry.exeFile, kExplorer) && ListContainsText(entry.exeFile, fWhiteList)) ||
+        GetProcessUser(entry.pid) != currentUser;
+    if (!passOver) {
+      auto info = std::make_unique<ProcessInfo>();
+      info->name = entry.exeFile;
+      info->pid = entry.pid;
+      info->path = GetProcessPath(entry.pid);
+      TFileVersionStrings strings = GetFileVersionStrings(info->path);
+      info->company = std::move(strings.company);
+      info->description = std::move(strings.description);
+      info->product = std::move(strings.product);
+      info->version = std::move(strings.version);
+      info->priority = GetProcessPriority(entry.pid);
+      info->memory = GetPrivacyMemory(entry.pid);
+      info->owner = currentUser;
+      info->command = info->path;
+      info->end = false;
+      if (Classify(*info, ownFolder)) fProcessList.push_back(std::move(info));
+    }
+    ProcessMessages();
+  }
+}
+
+bool TProcessBoost::Classify(ProcessInfo& Info, const std::string& OwnFolder) {
+  Info.keep =
+      (!Info.path.empty() && !OwnFolder.empty() && txt::ContainsText(Info.path, OwnFolder)) ||
+      ListContainsText(Info.name, fWhiteList);
+  Info.blackListed = ListContainsText(Info.name, fBlackList);
+  if (Info.keep) return false;
+  QueryScore(Info.name, Info.company, Info, Info.product);
+  if (Info.blackListed || Info.suggest >= kSuggestThreshold) {
+    Info.choice = GetUserChoice(Info.name, 0);
+    Info.end = Info.choice != 0;
+  } else {
+    Info.choice = GetUserChoice(Info.name, 1);
+    Info.end = Info.choice == 1;
+  }
+  return true;
+}
+
+bool TProcessBoost::LoadFilterDBFile(const std::string& FileName, std::vector<std::string>& List) {
+  if (!fileutil::FileExists(FileName)) return true;
+  std::string bytes;
+  if (!fileutil::ReadFileBytes(FileName, bytes)) {
+    LogInfo("TProcessBoost.LoadFilterDBFile  Cannot open file \"" + FileName + "\". System error " +
+            std::to_string(plat::GetLastError()));
+    return false;
+  }
+  List = txt::SplitLines(txt::DecodeTextFile(bytes));
+  return true;
+}
+
+void TProcessBoost::QueryScore(const std::string& Name, const std::string& Company,
+                               ProcessInfo& Info, const std::string& Product) {
+  const std::string dbFile = fPath + kScoreFile;
+  if (!fileutil::FileExists(dbFile)) return;
+  std::lock_guard<std::mutex> lock(fLock);
+  int errorCode = -1;  // none
+  try {
+    TSQLiteDatabase db(dbFile);
+    const std::string sql = "select suggest,userSubmit from [process] where process = '" +
+                            SqlText(AsciiLower(Name)) + "'" + " and lower(corporation) = '" +
+                            SqlText(AsciiLower(Company)) + "'" + " and lower(productname) = '" +
+                            SqlText(AsciiLower(Product)) + "'";
+    std::unique_ptr<TSQLiteTable> table = db.QueryTable(sql);
+    if (table->RowCount() > 0) {
+      Info.suggest = table->FloatAt(table->ColumnIndex("suggest"));
+      Info.userSubmit = static_cast<int32_t>(table->IntegerAt(table->ColumnIndex("userSubmit")));
+    } else {
+      Info.suggest = 0;
+      Info.userSubmit = 0;
+    }
+  } catch (const ESQLiteException& e) {
+    errorCode = e.ErrorCode();
+  } catch (const std::exception&) {
+    errorCode = 0;
+  }
+  // A busy database is left for the next lookup; any other failure means the file
+  // is of no use and goes.
+  if (errorCode >= 0 && errorCode != kSqliteBusy && errorCode != kSqliteLocked)
+    plat::DeleteFileW(dbFile);
+}
+
+int32_t TProcessBoost::GetUserChoice(const std::string& Name, int32_t Which) {
+  TIniFile ini(fPath + fChoicesFile);
+  return ini.ReadInteger("Process" + std::to_string(Which), Name, -1);
+}
+
+// ---------------------------------------------------------------- ending and starting
+
+bool TProcessBoost::KillProcessByPID(uint32_t Pid) {
+  const plat::Handle process = plat::OpenProcess(plat::kPROCESS_ALL_ACCESS, true, Pid);
+  if (!process) return false;
+  const bool ok = plat::TerminateProcess(process, 1);
+  LogDebug("KillProcessByPID : " + std::to_string(Pid) + ":" + (ok ? "-1" : "0") + ":" +
+           std::to_string(plat::GetLastError()));
+  plat::CloseHandle(process);
+  return ok;
+}
+
+void TProcessBoost::WriteBoostProcessToTempFile(uint32_t Pid, const std::string& Path,
+                                                const std::string& Command) {
+  const std::string encoded = EncodeStartCommand(Command);
+  LogDebug("WriteBoostProcessToTempFile : " + encoded);
+  if (!fTempIni) return;
+  const std::string key = std::to_string(Pid);
+  fTempIni->WriteString(kCommandSection, key, Path);
+  fTempIni->WriteString(kCommandSection, key + "_", encoded);
+}
+
+void TProcessBoost::ReadProcessFromTempFile(TProcessList& List) {
+  ClearProcessList();
+  if (!fTempIni) return;
+  std::vector<std::string> keys;
+  fTempIni->ReadSection(kCommandSection, keys);
+  fDoneCount = static_cast<int32_t>(keys.size());
+
+  bool restartAll = false;
+  if (GConfig)
+    restartAll = GConfig->OpenSettingsIni()->ReadBool("Config", "FRestoreProcesses", false);
+
+  for (const std::string& key : keys) {
+    if (txt::StrToIntDef(key, 0) == 0) continue;
+    auto info = std::make_unique<ProcessInfo>();
+    info->name = key;
+    info->path = fTempIni->ReadString(kCommandSection, key, "");
+    info->command = DecodeStartCommand(fTempIni->ReadString(kCommandSection, key + "_", ""));
+    info->restart = restartAll;
+    if (txt::ContainsText(info->path, kExplorer)) info->restart = true;
+    for (const TCompanion& companion : kCompanions) {
+      if (!txt::ContainsText(info->path, companion.exe)) continue;
+      switch (companion.start) {
+        case TCompanionStart::AppendStartup:
+          info->command += " /STARTUP";
+          break;
+        case TCompanionStart::AppendAutorun:
+          info->command += " /autorun";
+          break;
+        case TCompanionStart::TrayAuto:
+          info->command = fileutil::ExtractFilePath(info->command) + kGameCapTray + " /auto";
+          break;
+      }
+      info->restart = true;
+      break;
+    }
+    List.push_back(std::move(info));
+  }
+}
+
+void TProcessBoost::StartProcessByPath(const ProcessInfo& Info, const std::string& Folder) {
+  if (!Info.restart) return;
+  LogDebug("StartProcessByPath : " + Info.command);
+  uint32_t pid = 0;
+  plat::CreateProcessW(Info.command, Folder, plat::kSW_SHOWNORMAL, pid);
+}
+
+void TProcessBoost::RestoreProcesses() {
+  if (fStop || !HasRestoreData()) return;
+  TProcessList list;
+  ReadProcessFromTempFile(list);
+  for (auto& info : list) {
+    StartProcessByPath(*info, fileutil::ExtractFilePath(info->path));
+    info.reset();
+  }
+  ClearRestoreSection();
+}
+
+void TProcessBoost::ClearRestoreSection() {
+  if (!fTempIni) return;
+  std::vector<std::string> keys;
+  fTempIni->ReadSection(kCommandSection, keys);
+  for (const std::string& key : keys)
+    fTempIni->DeleteKey(kCommandSection, key);
+}
