@@ -1,0 +1,1 @@
+#include "modules/process/uPriorityController.h"
