@@ -1,6 +1,7 @@
 // The boost modules of this build, in the orchestrator's slots. A module joins
 // the program by filling its slot here.
 #include "engine/uBoost.h"
+#include "modules/process/uPriorityController.h"
 #include "modules/process/uProcessController.h"
 
 namespace {
@@ -17,5 +18,6 @@ TModuleFactory Make() {
 TBoostModules DefaultBoostModules() {
   TBoostModules m;
   m.Process = Make<TProcessController>();
+  m.Priority = Make<TPriorityController>();
   return m;
 }
