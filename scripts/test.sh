@@ -7,7 +7,8 @@
 #   3. builds preset "linux" (Debug, ASan+UBSan) and runs its suites with CTest;
 #   4. builds presets "win32" (the product) and "win64" with every target; every build
 #      must be free of compiler warnings;
-#   5. checks the Windows executables with objdump (PE kind, GUI subsystem, system DLLs only);
+#   5. checks the Windows executables with objdump (PE kind, GUI subsystem, system DLLs only)
+#      and that the i686 data-channel double exports its function undecorated;
 #   6. runs every win64 suite (build/win64/tests/vlx_*_tests.exe) under wine64 in a private
 #      prefix (build/win64/wineprefix) on an Xvfb display of its own, compares the sim's
 #      profile functions with Wine's, and runs VlxMini.exe installed in the prefix (a
@@ -312,6 +313,20 @@ else
 fi
 if [[ -f "$WIN64/app/VlxMini.exe" && $WIN64_RC -ne 1 ]]; then
   check "win64 VlxMini.exe: PE32+ GUI, system DLLs" pe_check "$WIN64/app/VlxMini.exe" x86-64
+fi
+# export_check FILE NAME...: the DLL exports exactly these names, undecorated.
+export_check() {
+  local file="$1" expected actual
+  shift
+  [[ -f "$file" ]] || { echo "missing: $file"; return 1; }
+  expected="$(printf '%s\n' "$@" | sort)"
+  actual="$(objdump -p "$file" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' |
+    sed -nE 's/^[[:space:]]*\[[[:space:]]*[0-9]+\][[:space:]]+(.*)$/\1/p' | sort)"
+  [[ "$actual" == "$expected" ]] || { echo "exports: ${actual:-none}; wanted: $*"; return 1; }
+}
+# The data-channel double that the end-to-end suite installs beside the program.
+if [[ $WIN32_RC -ne 1 ]]; then
+  check "win32 datastate.dll double exports Func" export_check "$ROOT/build/win32/tests/datastate.dll" Func
 fi
 
 # ------------------------------------------------------------------ 6. Wine
