@@ -303,6 +303,7 @@ int32_t TProcessBoost::GetUserChoice(const std::string& Name, int32_t Which) {
 bool TProcessBoost::KillProcessByPID(uint32_t Pid) {
   const plat::Handle process = plat::OpenProcess(plat::kPROCESS_ALL_ACCESS, true, Pid);
   if (!process) return false;
+  plat::SetLastError(0);  // the line below shows this call's error only
   const bool ok = plat::TerminateProcess(process, 1);
   LogDebug("KillProcessByPID : " + std::to_string(Pid) + ":" + (ok ? "-1" : "0") + ":" +
            std::to_string(plat::GetLastError()));

@@ -1,0 +1,125 @@
+// Simulated machines for the process module: the settings machine with no
+// processes of its own, helpers to add processes with image files and version
+// resources, rating databases built with SQLite, and the debug output.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "diag/uAppLog.h"
+#include "platform/Platform.h"
+#include "tests/engine/EngineMachine.h"
+
+namespace processtest {
+
+using namespace settingstest;
+
+inline const std::string kTemp = kData + "Temp.ini";
+inline const std::string kChoices = kData + "Process.ini";
+inline const std::string kBlack = kData + "UserProcBL.txt";
+inline const std::string kWhite = kData + "UserProcWL.txt";
+inline const std::string kScore = kData + "Score.db";
+inline const std::string kGames = "C:\\Games\\";
+
+// A process of the logged-on user started from Folder (the games folder unless told).
+inline sim::Process Proc(uint32_t pid, const std::string& exe, const std::string& folder = kGames) {
+  sim::Process p;
+  p.pid = pid;
+  p.exeFile = exe;
+  p.imagePath = folder + exe;
+  p.owner = "Gamer";
+  p.commandLine = "\"" + p.imagePath + "\"";
+  p.wsPrivate = 100;
+  return p;
+}
+
+// A version resource with one English string table.
+inline sim::VersionResource Strings(const std::string& company, const std::string& description,
+                                    const std::string& product = "",
+                                    const std::string& version = "1.0") {
+  sim::VersionResource v;
+  v.translations = {{0x0409, 0x04B0}};
+  v.stringTables = {{"040904B0",
+                     {{"CompanyName", company},
+                      {"FileDescription", description},
+                      {"ProductName", product},
+                      {"ProductVersion", version}}}};
+  return v;
+}
+
+// The settings machine without the default machine's processes.
+inline sim::MachineBuilder ProcessMachine() {
+  sim::MachineBuilder b = Machine();
+  b.With([](sim::Machine& m) { m.processes.clear(); });
+  b.File(kTemp, "");
+  return b;
+}
+
+// Adds a process together with its image file (and version resource when given).
+inline void Add(sim::MachineBuilder& b, const sim::Process& p,
+                const sim::VersionResource* version = nullptr) {
+  b.AddProcess(p);
+  b.File(p.imagePath, "MZ");
+  if (version) b.Version(p.imagePath, *version);
+}
+
+// One row of the rating table.
+struct Rating {
+  std::string process, corporation, productname;
+  double suggest;
+  int userSubmit;
+};
+
+// Creates "Score.db" with table "process" on the current machine.
+inline void WriteScoreDb(const std::vector<Rating>& rows, const std::string& path = kScore) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(plat::NativeFilePath(path).c_str(), &db), SQLITE_OK);
+  sqlite3_exec(db,
+               "create table process (process text, corporation text, productname text, "
+               "suggest real, userSubmit integer); begin",
+               nullptr, nullptr, nullptr);
+  sqlite3_stmt* insert = nullptr;
+  sqlite3_prepare_v2(db, "insert into process values (?,?,?,?,?)", -1, &insert, nullptr);
+  for (const Rating& r : rows) {
+    sqlite3_bind_text(insert, 1, r.process.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(insert, 2, r.corporation.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(insert, 3, r.productname.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_double(insert, 4, r.suggest);
+    sqlite3_bind_int(insert, 5, r.userSubmit);
+    sqlite3_step(insert);
+    sqlite3_reset(insert);
+  }
+  sqlite3_finalize(insert);
+  sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+}
+
+// Base64 of bytes (standard alphabet, "=" padding), the form of the restore records.
+inline std::string B64(const std::string& bytes) {
+  static const char* abc = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  for (size_t i = 0; i < bytes.size(); i += 3) {
+    uint32_t v = static_cast<uint8_t>(bytes[i]) << 16;
+    if (i + 1 < bytes.size()) v |= static_cast<uint8_t>(bytes[i + 1]) << 8;
+    if (i + 2 < bytes.size()) v |= static_cast<uint8_t>(bytes[i + 2]);
+    out += abc[v >> 18];
+    out += abc[(v >> 12) & 63];
+    out += i + 1 < bytes.size() ? abc[(v >> 6) & 63] : '=';
+    out += i + 2 < bytes.size() ? abc[v & 63] : '=';
+  }
+  return out;
+}
+
+inline bool Running(const sim::Machine& m, uint32_t pid) {
+  return std::any_of(m.processes.begin(), m.processes.end(),
+                     [&](const sim::Process& p) { return p.pid == pid; });
+}
+
+inline bool Contains(const std::vector<std::string>& lines, const std::string& line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+}  // namespace processtest
