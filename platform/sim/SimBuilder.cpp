@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -303,6 +304,12 @@ MachineBuilder& MachineBuilder::AddProcess(const Process& process) {
   Process p = process;
   if (p.pid == 0) p.pid = machine_->nextPid++;
   machine_->processes.push_back(std::move(p));
+  return *this;
+}
+
+MachineBuilder& MachineBuilder::DriveDevice(char letter, const std::string& device) {
+  machine_->driveDevices[static_cast<char>(std::toupper(static_cast<unsigned char>(letter)))] =
+      device;
   return *this;
 }
 

@@ -1,5 +1,5 @@
 // The default machine: a gaming PC with Windows 10 22H2 (x64), user "Gamer",
-// Steam, Discord and a browser running, and Velmora installed in its 32-bit
+// Steam with a game, Discord, a browser and OBS running, and Velmora installed in its 32-bit
 // program folder.
 #include "platform/sim/SimMachine.h"
 
@@ -21,6 +21,9 @@ wow64 = yes
 api.GetNativeSystemInfo = yes
 api.IsWow64Process = yes
 api.missing =
+api.GetProcessImageFileNameW = yes
+api.GetModuleFileNameExW = yes
+api.QueryWorkingSet = yes
 serverR2 = 0
 screen = 1920x1080
 processors = 8
@@ -33,6 +36,8 @@ systemDir = C:\Windows\SysWOW64
 currentDirectory = C:\Program Files (x86)\Velmora
 selfPid = 9120
 nextPid = 10000
+elevated = yes
+privileges = SeChangeNotifyPrivilege
 clock = real
 tick = 5000000
 localTime = 2026-12-06 20:15:00.000
@@ -105,6 +110,7 @@ COMMON_DOCUMENTS = C:\Users\Public\Documents
 
 [drives]
 C = drive_c
+C.device = \Device\HarddiskVolume3
 
 [reg HKCU\Control Panel\Desktop]
 WallPaper = sz:C:\Users\Gamer\AppData\Roaming\Microsoft\Windows\Themes\TranscodedWallpaper
@@ -242,6 +248,26 @@ version.string.040904B0.FileVersion = 08.79.70.71
 version.string.040904B0.ProductName = Steam
 version.string.040904B0.ProductVersion = 1.0.0.0
 
+[file C:\Program Files (x86)\Steam\steamapps\common\Valheim\UnityCrashHandler64.exe]
+version.file = 2020.3.45.37311
+version.product = 2020.3.45.37311
+version.translations = 040904B0
+version.string.040904B0.CompanyName = Unity Technologies ApS
+version.string.040904B0.FileDescription = Unity crash handler
+version.string.040904B0.FileVersion = 2020.3.45.37311
+version.string.040904B0.ProductName = Unity
+version.string.040904B0.ProductVersion = 2020.3.45.37311
+
+[file C:\Program Files (x86)\Steam\steamapps\common\Valheim\valheim.exe]
+version.file = 2020.3.45.0
+version.product = 0.217.38.0
+version.translations = 040904B0
+version.string.040904B0.CompanyName = IronGate
+version.string.040904B0.FileDescription = Valheim
+version.string.040904B0.FileVersion = 2020.3.45.0
+version.string.040904B0.ProductName = Valheim
+version.string.040904B0.ProductVersion = 0.217.38.0
+
 [file C:\Program Files (x86)\Velmora\Bugreport.exe]
 version.file = 5.2.1.154
 version.product = 5.2.1.154
@@ -314,11 +340,51 @@ version.string.040904E4.ProductVersion = 5.2.1.154
 [file C:\Program Files\Common Files]
 attributes = directory
 
+[file C:\Program Files\Google\Chrome\Application\chrome.exe]
+version.file = 120.0.6099.130
+version.product = 120.0.6099.130
+version.translations = 040904B0
+version.string.040904B0.CompanyName = Google LLC
+version.string.040904B0.FileDescription = Google Chrome
+version.string.040904B0.FileVersion = 120.0.6099.130
+version.string.040904B0.ProductName = Google Chrome
+version.string.040904B0.ProductVersion = 120.0.6099.130
+
+[file C:\Program Files\obs-studio\bin\64bit\obs64.exe]
+version.file = 30.0.2.0
+version.product = 30.0.2.0
+version.translations = 040904E4
+version.string.040904E4.CompanyName = OBS Project
+version.string.040904E4.FileDescription = OBS Studio
+version.string.040904E4.FileVersion = 30.0.2.0
+version.string.040904E4.ProductName = OBS Studio
+version.string.040904E4.ProductVersion = 30.0.2.0
+
 [file C:\ProgramData]
 attributes = hidden, directory
 
 [file C:\Users\Gamer\AppData]
 attributes = hidden, directory
+
+[file C:\Users\Gamer\AppData\Local\Discord\app-1.0.9163\Discord.exe]
+version.file = 1.0.9163.0
+version.product = 1.0.9163.0
+version.translations = 040904B0
+version.string.040904B0.CompanyName = Discord Inc.
+version.string.040904B0.FileDescription = Discord
+version.string.040904B0.FileVersion = 1.0.9163.0
+version.string.040904B0.ProductName = Discord
+version.string.040904B0.ProductVersion = 1.0.9163.0
+
+[file C:\Users\Gamer\AppData\Roaming\Spotify\Spotify.exe]
+version.file = 1.2.26.1187
+version.product = 1.2.26.1187
+version.translations = 040904B0
+version.string.040904B0.CompanyName = Spotify Ltd
+version.string.040904B0.FileDescription = Spotify
+version.string.040904B0.FileVersion = 1.2.26.1187
+version.string.040904B0.ProductName = Spotify
+version.string.040904B0.ProductVersion = 1.2.26.1187
 
 [file C:\Users\Gamer\AppData\Roaming\Trevanic\Velmora]
 attributes = directory
@@ -352,6 +418,16 @@ version.string.040904B0.LegalCopyright = © Microsoft Corporation. All rights re
 version.string.040904B0.OriginalFilename = kernel32
 version.string.040904B0.ProductName = Microsoft® Windows® Operating System
 version.string.040904B0.ProductVersion = 10.0.19041.3636
+
+[file C:\Windows\System32\notepad.exe]
+version.file = 10.0.19041.3758
+version.product = 10.0.19041.3758
+version.translations = 040904B0
+version.string.040904B0.CompanyName = Microsoft Corporation
+version.string.040904B0.FileDescription = Notepad
+version.string.040904B0.FileVersion = 10.0.19041.3758
+version.string.040904B0.ProductName = Microsoft® Windows® Operating System
+version.string.040904B0.ProductVersion = 10.0.19041.3758
 
 [file C:\Windows\SysWOW64\kernel32.dll]
 version.file = 10.0.19041.3636
@@ -416,6 +492,7 @@ threads = 12
 priority = 13
 canOpen = no
 canTerminate = no
+priorityClass = high
 
 [process 748]
 name = wininit.exe
@@ -425,6 +502,7 @@ user = SYSTEM
 threads = 1
 priority = 13
 canTerminate = no
+priorityClass = high
 
 [process 760]
 name = csrss.exe
@@ -435,6 +513,7 @@ threads = 14
 priority = 13
 canOpen = no
 canTerminate = no
+priorityClass = high
 
 [process 856]
 name = services.exe
@@ -464,6 +543,7 @@ user = SYSTEM
 threads = 3
 priority = 13
 canTerminate = no
+priorityClass = high
 
 [process 1012]
 name = svchost.exe
@@ -474,6 +554,10 @@ threads = 21
 priority = 8
 canTerminate = no
 commandLine = C:\Windows\system32\svchost.exe -k DcomLaunch -p
+token = no
+wsPrivate = 4300
+wsShared = 3100
+wsSharedHigh = 420
 
 [process 1104]
 name = svchost.exe
@@ -484,6 +568,10 @@ threads = 12
 priority = 8
 canTerminate = no
 commandLine = C:\Windows\system32\svchost.exe -k RPCSS -p
+access = query
+wsPrivate = 2100
+wsShared = 2500
+wsSharedHigh = 180
 
 [process 1216]
 name = dwm.exe
@@ -493,6 +581,7 @@ user = DWM-1
 threads = 16
 priority = 13
 canTerminate = no
+priorityClass = high
 
 [process 1788]
 name = svchost.exe
@@ -503,6 +592,10 @@ threads = 7
 priority = 8
 canTerminate = no
 commandLine = C:\Windows\System32\svchost.exe -k LocalServiceNetworkRestricted -p
+access = query
+wsPrivate = 1600
+wsShared = 2200
+wsSharedHigh = 150
 
 [process 2380]
 name = spoolsv.exe
@@ -511,6 +604,9 @@ parent = 856
 user = SYSTEM
 threads = 10
 priority = 8
+wsPrivate = 1900
+wsShared = 2800
+wsSharedHigh = 160
 
 [process 2644]
 name = SearchIndexer.exe
@@ -519,6 +615,9 @@ parent = 856
 user = SYSTEM
 threads = 19
 priority = 8
+wsPrivate = 5200
+wsShared = 3900
+wsSharedHigh = 240
 
 [process 4712]
 name = explorer.exe
@@ -528,6 +627,9 @@ user = Gamer
 threads = 78
 priority = 8
 commandLine = C:\Windows\Explorer.EXE
+wsPrivate = 21500
+wsShared = 14200
+wsSharedHigh = 310
 
 [process 5120]
 name = OneDrive.exe
@@ -537,6 +639,9 @@ user = Gamer
 threads = 24
 priority = 8
 commandLine = "\"C:\\Users\\Gamer\\AppData\\Local\\Microsoft\\OneDrive\\OneDrive.exe\" /background"
+wsPrivate = 6800
+wsShared = 5200
+wsSharedHigh = 40
 
 [process 5388]
 name = steam.exe
@@ -546,6 +651,9 @@ user = Gamer
 threads = 61
 priority = 8
 commandLine = "\"C:\\Program Files (x86)\\Steam\\steam.exe\" -silent"
+wsPrivate = 12400
+wsShared = 9100
+wsSharedHigh = 120
 wow64 = yes
 
 [process 5602]
@@ -555,6 +663,34 @@ parent = 5388
 user = Gamer
 threads = 33
 priority = 8
+wsPrivate = 30100
+wsShared = 8800
+wsSharedHigh = 60
+
+[process 6872]
+name = valheim.exe
+path = C:\Program Files (x86)\Steam\steamapps\common\Valheim\valheim.exe
+parent = 5388
+user = Gamer
+threads = 64
+priority = 8
+commandLine = "\"C:\\Program Files (x86)\\Steam\\steamapps\\common\\Valheim\\valheim.exe\""
+priorityClass = above
+wsPrivate = 60200
+wsShared = 12100
+wsSharedHigh = 210
+
+[process 6904]
+name = UnityCrashHandler64.exe
+path = C:\Program Files (x86)\Steam\steamapps\common\Valheim\UnityCrashHandler64.exe
+parent = 6872
+user = Gamer
+threads = 3
+priority = 8
+commandLine = "\"C:\\Program Files (x86)\\Steam\\steamapps\\common\\Valheim\\UnityCrashHandler64.exe\" --attach 6872"
+wsPrivate = 900
+wsShared = 1800
+wsSharedHigh = 10
 
 [process 6024]
 name = Discord.exe
@@ -563,6 +699,9 @@ parent = 4712
 user = Gamer
 threads = 45
 priority = 8
+wsPrivate = 41000
+wsShared = 12000
+wsSharedHigh = 90
 
 [process 6340]
 name = chrome.exe
@@ -571,6 +710,9 @@ parent = 4712
 user = Gamer
 threads = 40
 priority = 8
+wsPrivate = 42000
+wsShared = 14000
+wsSharedHigh = 150
 
 [process 6452]
 name = chrome.exe
@@ -580,6 +722,10 @@ user = Gamer
 threads = 18
 priority = 4
 commandLine = "\"C:\\Program Files\\Google\\Chrome\\Application\\chrome.exe\" --type=renderer"
+priorityClass = idle
+wsPrivate = 18200
+wsShared = 9100
+wsSharedHigh = 30
 
 [process 7016]
 name = Spotify.exe
@@ -588,6 +734,34 @@ parent = 4712
 user = Gamer
 threads = 38
 priority = 8
+wsPrivate = 24000
+wsShared = 10500
+wsSharedHigh = 80
+
+[process 7488]
+name = notepad.exe
+path = C:\Windows\System32\notepad.exe
+parent = 4712
+user = Gamer
+threads = 7
+priority = 8
+commandLine = "\"C:\\Windows\\system32\\notepad.exe\" C:\\Users\\Gamer\\Documents\\todo.txt"
+wsPrivate = 700
+wsShared = 2400
+wsSharedHigh = 10
+
+[process 7720]
+name = obs64.exe
+path = C:\Program Files\obs-studio\bin\64bit\obs64.exe
+parent = 4712
+user = Gamer
+threads = 52
+priority = 10
+commandLine = "\"C:\\Program Files\\obs-studio\\bin\\64bit\\obs64.exe\" --minimize-to-tray"
+priorityClass = above
+wsPrivate = 15000
+wsShared = 9000
+wsSharedHigh = 60
 
 [process 8604]
 name = VlxMain.exe
@@ -596,6 +770,9 @@ parent = 4712
 user = Gamer
 threads = 22
 priority = 8
+wsPrivate = 9800
+wsShared = 7100
+wsSharedHigh = 50
 wow64 = yes
 
 [process 8872]
@@ -606,6 +783,9 @@ user = Gamer
 threads = 6
 priority = 8
 commandLine = "\"C:\\Program Files (x86)\\Velmora\\VlxTray.exe\" -autorun"
+wsPrivate = 2100
+wsShared = 3900
+wsSharedHigh = 20
 wow64 = yes
 
 [process 9120]
@@ -616,6 +796,9 @@ user = Gamer
 threads = 3
 priority = 8
 commandLine = "\"C:\\Program Files (x86)\\Velmora\\VlxMini.exe\" -game"
+wsPrivate = 1500
+wsShared = 3200
+wsSharedHigh = 10
 wow64 = yes
 
 [window TfrmVelmorixMain]

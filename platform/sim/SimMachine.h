@@ -73,8 +73,20 @@ struct Process {
   bool canOpen = true;       // OpenProcess succeeds for this process
   bool canTerminate = true;  // TerminateProcess succeeds
   std::string commandLine;
-  // Further fields (priority class, working set, ...) are added with the modules
-  // that read them; the machine file keeps unknown keys of a process.
+  uint32_t priorityClass = plat::kNORMAL_PRIORITY_CLASS;  // GetPriorityClass
+  // Rights OpenProcess grants; asking for any other right fails with 5.
+  uint32_t access = plat::kPROCESS_ALL_ACCESS;
+  bool tokenReadable = true;  // OpenProcessToken succeeds
+  // Working set in 4096-byte pages: private pages, shared pages, and shared pages
+  // in the system range 0xC0000000-0xE0000000.
+  uint32_t wsPrivate = 0, wsShared = 0, wsSharedHigh = 0;
+  // Image path in device form when it does not follow from imagePath (a volume
+  // without a drive letter): "\Device\HarddiskVolume7\Tools\x.exe".
+  std::string devicePath;
+  // Recorded for processes the program started (CreateProcessW).
+  std::string currentDirectory;
+  int show = -1;  // the show value of the start-up information; -1: not recorded
+  // Keys of the machine file this version does not know, kept in order.
   std::map<std::string, std::string> extra;
 };
 
@@ -135,6 +147,10 @@ struct Machine {
   std::map<std::string, std::string, NoCaseLess> environment;
   std::map<int, std::string> specialFolders;  // CSIDL -> path
   std::map<char, std::string> drives;         // 'C' -> host folder (relative: to home)
+  // Device names of drives ('C' -> "\Device\HarddiskVolume3"). A letter without
+  // one is "\Device\HarddiskVolumeN" with C = 1, D = 2, ...; a letter listed only
+  // here is a drive without contents (GetLogicalDriveStringsW lists it).
+  std::map<char, std::string> driveDevices;
   std::string home;  // host folder relative drive folders are resolved against (not persisted)
 
   // Registry: roots by predefined handle value, each holding the 64-bit view
@@ -146,6 +162,15 @@ struct Machine {
 
   std::vector<Process> processes;  // in snapshot order
   uint32_t nextPid = 10000;
+  // psapi.dll exports these functions.
+  bool hasGetProcessImageFileNameW = true;
+  bool hasGetModuleFileNameExW = true;
+  bool hasQueryWorkingSet = true;
+  // The program runs elevated: its token holds every privilege (else only the
+  // few a standard user's token holds).
+  bool elevated = true;
+  // Privileges enabled on the program's own token, by name.
+  std::vector<std::string> enabledPrivileges = {"SeChangeNotifyPrivilege"};
 
   // Clock. Manual clocks move only when told (or when the program sleeps);
   // real clocks follow the host's clock.
@@ -294,7 +319,10 @@ class MachineBuilder {
   MachineBuilder& File(const std::string& path, const std::string& bytes);
   MachineBuilder& Attributes(const std::string& path, uint32_t attributes);
   MachineBuilder& Version(const std::string& path, const VersionResource& version);
-  MachineBuilder& AddProcess(const Process& process);
+  MachineBuilder& AddProcess(const Process& process);  // pid 0: the next free pid
+  // The device name of a drive letter ("\\Device\\HarddiskVolume3"); a letter that is
+  // not mapped becomes a drive without contents.
+  MachineBuilder& DriveDevice(char letter, const std::string& device);
   MachineBuilder& Tick(uint64_t ms);
   MachineBuilder& LocalTime(double serial);
   // A top-level window of another program (FindWindowW finds it when present).

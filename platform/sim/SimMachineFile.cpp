@@ -294,6 +294,11 @@ struct Named {
   uint32_t value;
 };
 
+const Named kPriorityClasses[] = {{"idle", 0x40},    {"below", 0x4000}, {"normal", 0x20},
+                                  {"above", 0x8000}, {"high", 0x80},    {"realtime", 0x100}};
+// Rights OpenProcess grants: everything, the query rights, the limited query right.
+const Named kAccessNames[] = {
+    {"all", 0x1F0FFF}, {"query", 0x1400}, {"limited", 0x1000}, {"none", 0}};
 const Named kArchitectures[] = {{"x86", 0}, {"ia64", 6}, {"x64", 9}, {"arm64", 12}};
 const Named kProductTypes[] = {{"workstation", 1}, {"domain-controller", 2}, {"server", 3}};
 const Named kAttributeNames[] = {{"readonly", 0x1},    {"hidden", 0x2},     {"system", 0x4},
@@ -496,6 +501,17 @@ bool ParseMachine(const Section& sec, Machine& m, std::string& error) {
     } else if (k == "api.IsWow64Process") {
       if (!ParseBool(v, b)) return bad("yes or no");
       m.hasIsWow64Process = b;
+    } else if (k == "api.GetProcessImageFileNameW" || k == "api.GetModuleFileNameExW" ||
+               k == "api.QueryWorkingSet") {
+      if (!ParseBool(v, b)) return bad("yes or no");
+      (k == "api.GetProcessImageFileNameW" ? m.hasGetProcessImageFileNameW
+       : k == "api.GetModuleFileNameExW"   ? m.hasGetModuleFileNameExW
+                                           : m.hasQueryWorkingSet) = b;
+    } else if (k == "elevated") {
+      if (!ParseBool(v, b)) return bad("yes or no");
+      m.elevated = b;
+    } else if (k == "privileges") {
+      m.enabledPrivileges = SplitList(v, ',');
     } else if (k == "api.missing") {
       m.missingExports = SplitList(v, ',');
     } else if (k == "serverR2") {
@@ -577,6 +593,9 @@ void WriteMachine(const Machine& m, std::string& out) {
   for (const std::string& name : m.missingExports)
     missing += (missing.empty() ? "" : ", ") + name;
   Line(out, "api.missing", missing);
+  Line(out, "api.GetProcessImageFileNameW", YesNo(m.hasGetProcessImageFileNameW));
+  Line(out, "api.GetModuleFileNameExW", YesNo(m.hasGetModuleFileNameExW));
+  Line(out, "api.QueryWorkingSet", YesNo(m.hasQueryWorkingSet));
   Line(out, "serverR2", std::to_string(m.serverR2));
   Line(out, "screen", std::to_string(m.screenWidth) + "x" + std::to_string(m.screenHeight));
   Line(out, "processors", std::to_string(m.numberOfProcessors));
@@ -589,6 +608,11 @@ void WriteMachine(const Machine& m, std::string& out) {
   Line(out, "currentDirectory", ValueText(m.currentDirectory));
   Line(out, "selfPid", std::to_string(m.selfPid));
   Line(out, "nextPid", std::to_string(m.nextPid));
+  Line(out, "elevated", YesNo(m.elevated));
+  std::string privileges;
+  for (const std::string& name : m.enabledPrivileges)
+    privileges += (privileges.empty() ? "" : ", ") + name;
+  Line(out, "privileges", privileges);
   Line(out, "clock", m.manualClock ? "manual" : "real");
   Line(out, "tick", std::to_string(m.tickMs));
   Line(out, "localTime", FormatLocalTime(m.localTime));
@@ -638,20 +662,27 @@ bool ParseDrives(const Section& sec, Machine& m, std::string& error) {
   for (const Entry& e : sec.entries) {
     std::string v;
     if (!Value(e, v, error)) return false;
-    const std::string letter = txt::UpperCase(e.name);
+    std::string letter = txt::UpperCase(e.name);
+    const bool device = letter.size() == 8 && letter.compare(1, 7, ".DEVICE") == 0;
+    if (device) letter.resize(1);
     if (letter.size() != 1 || letter[0] < 'A' || letter[0] > 'Z') {
       error = At(e.line, "a drive is one letter, not '" + e.name + "'");
       return false;
     }
-    m.drives[letter[0]] = v;
+    (device ? m.driveDevices : m.drives)[letter[0]] = v;
   }
   return true;
 }
 
 void WriteDrives(const Machine& m, std::string& out) {
   out += "\n[drives]\n";
-  for (const auto& [letter, folder] : m.drives)
-    Line(out, std::string(1, letter), ValueText(folder));
+  for (char letter = 'A'; letter <= 'Z'; ++letter) {
+    const auto folder = m.drives.find(letter);
+    if (folder != m.drives.end()) Line(out, std::string(1, letter), ValueText(folder->second));
+    const auto device = m.driveDevices.find(letter);
+    if (device != m.driveDevices.end())
+      Line(out, std::string(1, letter) + ".device", ValueText(device->second));
+  }
 }
 
 // ---------------------------------------------------------------- [reg KEY]
@@ -1101,6 +1132,18 @@ void WriteFile(const Machine& m, std::string& out) {
 
 // ---------------------------------------------------------------- [process PID]
 
+bool Signed(const Entry& e, const std::string& text, int64_t& out, std::string& error) {
+  if (ParseSigned(text, out)) return true;
+  error = At(e.line, "'" + e.name + "' needs a number, not '" + text + "'");
+  return false;
+}
+
+bool Bool(const Entry& e, const std::string& text, bool& out, std::string& error) {
+  if (ParseBool(text, out)) return true;
+  error = At(e.line, "'" + e.name + "' needs yes or no, not '" + text + "'");
+  return false;
+}
+
 bool ParseProcess(const Section& sec, Machine& m, std::string& error) {
   uint64_t pid = 0;
   if (!ParseNumber(sec.arg, pid) || pid > UINT32_MAX) {
@@ -1145,6 +1188,35 @@ bool ParseProcess(const Section& sec, Machine& m, std::string& error) {
       (k == "canOpen" ? p.canOpen : p.canTerminate) = b;
     } else if (k == "commandLine") {
       p.commandLine = v;
+    } else if (k == "priorityClass") {
+      if (!FromName(kPriorityClasses, v, p.priorityClass)) {
+        error = At(e.line,
+                   "'priorityClass' needs idle, below, normal, above, high, realtime or a "
+                   "number, not '" +
+                       v + "'");
+        return false;
+      }
+    } else if (k == "access") {
+      if (!FromName(kAccessNames, v, p.access)) {
+        error = At(e.line, "'access' needs all, query, limited, none or a number, not '" + v + "'");
+        return false;
+      }
+    } else if (k == "token") {
+      if (!Bool(e, v, p.tokenReadable, error)) return false;
+    } else if (k == "wsPrivate") {
+      if (!Number(e, v, p.wsPrivate, error)) return false;
+    } else if (k == "wsShared") {
+      if (!Number(e, v, p.wsShared, error)) return false;
+    } else if (k == "wsSharedHigh") {
+      if (!Number(e, v, p.wsSharedHigh, error)) return false;
+    } else if (k == "devicePath") {
+      p.devicePath = v;
+    } else if (k == "currentDirectory") {
+      p.currentDirectory = v;
+    } else if (k == "show") {
+      int64_t n = 0;
+      if (!Signed(e, v, n, error)) return false;
+      p.show = static_cast<int>(n);
     } else {
       p.extra[k] = v;
     }
@@ -1165,6 +1237,19 @@ void WriteProcess(const Machine& m, std::string& out) {
     if (!p.canOpen) Line(out, "canOpen", "no");
     if (!p.canTerminate) Line(out, "canTerminate", "no");
     if (!p.commandLine.empty()) Line(out, "commandLine", ValueText(p.commandLine));
+    if (p.priorityClass != plat::kNORMAL_PRIORITY_CLASS)
+      Line(out, "priorityClass", ToName(kPriorityClasses, p.priorityClass));
+    if (p.access != plat::kPROCESS_ALL_ACCESS) {
+      const std::string name = ToName(kAccessNames, p.access);
+      Line(out, "access", name == std::to_string(p.access) ? Hex(p.access, 4) : name);
+    }
+    if (!p.tokenReadable) Line(out, "token", "no");
+    if (p.wsPrivate) Line(out, "wsPrivate", std::to_string(p.wsPrivate));
+    if (p.wsShared) Line(out, "wsShared", std::to_string(p.wsShared));
+    if (p.wsSharedHigh) Line(out, "wsSharedHigh", std::to_string(p.wsSharedHigh));
+    if (!p.devicePath.empty()) Line(out, "devicePath", ValueText(p.devicePath));
+    if (!p.currentDirectory.empty()) Line(out, "currentDirectory", ValueText(p.currentDirectory));
+    if (p.show != -1) Line(out, "show", std::to_string(p.show));
     for (const auto& [name, value] : p.extra)
       Line(out, name, ValueText(value));
   }
@@ -1175,18 +1260,6 @@ void WriteProcess(const Machine& m, std::string& out) {
 // [window CLASS]: a window of another program. [message N], [shell N],
 // [messagebox N], [datachannel N]: what the program did, in order (N counts from 1
 // and is only written for the reader).
-
-bool Signed(const Entry& e, const std::string& text, int64_t& out, std::string& error) {
-  if (ParseSigned(text, out)) return true;
-  error = At(e.line, "'" + e.name + "' needs a number, not '" + text + "'");
-  return false;
-}
-
-bool Bool(const Entry& e, const std::string& text, bool& out, std::string& error) {
-  if (ParseBool(text, out)) return true;
-  error = At(e.line, "'" + e.name + "' needs yes or no, not '" + text + "'");
-  return false;
-}
 
 bool UnknownKey(const Section& sec, const Entry& e, std::string& error) {
   error = At(e.line, "[" + sec.kind + "] has no '" + e.name + "'");

@@ -322,7 +322,10 @@ Handle OpenProcess(uint32_t access, bool inheritHandle, uint32_t pid) {
   const sim::Machine& m = op.m();
   for (const sim::Process& p : m.processes) {
     if (p.pid != pid || pid == 0) continue;
-    if (!p.canOpen && pid != m.selfPid) {
+    // The process grants the rights its table entry lists (all of them: anything).
+    const bool granted =
+        p.access == kPROCESS_ALL_ACCESS || (access & ~p.access & ~kSYNCHRONIZE) == 0;
+    if ((!p.canOpen || !granted) && pid != m.selfPid) {
       sim::SetError(kERROR_ACCESS_DENIED);
       return 0;
     }

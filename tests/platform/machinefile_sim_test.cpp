@@ -103,7 +103,7 @@ TEST(MachineFile, TrickyValuesSurviveARoundTrip) {
         p.pid = 77;
         p.exeFile = "odd name.exe";
         p.canOpen = false;
-        p.extra["priorityClass"] = "0x20";
+        p.extra["laterKey"] = "0x20";
         m.processes.push_back(p);
         m.localTime = 46000.123456789;
       });
@@ -139,7 +139,7 @@ TEST(MachineFile, TrickyValuesSurviveARoundTrip) {
   EXPECT_EQ(*back.files["C:\\odd\\file.bin"].attributes, 0x40002u);
   EXPECT_EQ(back.files["C:\\odd\\v.dll"].version->stringTables[0].second[1].second, " x ");
   EXPECT_EQ(back.files["C:\\odd\\v.dll"].version->translations.size(), 2u);
-  EXPECT_EQ(back.processes.back().extra.at("priorityClass"), "0x20");
+  EXPECT_EQ(back.processes.back().extra.at("laterKey"), "0x20");
   EXPECT_FALSE(back.processes.back().canOpen);
   EXPECT_EQ(back.extra.back().first, "future.key");
   EXPECT_NEAR(back.localTime, 46000.123456789, 1e-8);  // kept to the millisecond

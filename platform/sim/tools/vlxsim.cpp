@@ -110,7 +110,16 @@ void ShowMachine(const sim::Machine& m) {
   std::cout << "locale      code page " << m.ansiCodePage << ", language "
             << Hex(m.systemDefaultLangId, 4) << ", decimal separator \"" << m.decimalSeparator
             << "\"\n";
-  std::cout << "user        " << m.userName << "\n";
+  std::cout << "psapi       GetProcessImageFileNameW "
+            << (m.hasGetProcessImageFileNameW ? "yes" : "no") << ", GetModuleFileNameExW "
+            << (m.hasGetModuleFileNameExW ? "yes" : "no") << ", QueryWorkingSet "
+            << (m.hasQueryWorkingSet ? "yes" : "no") << "\n";
+  std::cout << "user        " << m.userName << (m.elevated ? " (elevated)" : " (not elevated)")
+            << "\n";
+  std::cout << "privileges ";
+  for (const std::string& name : m.enabledPrivileges)
+    std::cout << " " << name;
+  std::cout << "\n";
   std::cout << "program     " << m.exePath << " (pid " << m.selfPid << ")\n";
   std::cout << "current dir " << m.currentDirectory << "\n";
   std::cout << "system dir  " << m.systemDir << "\n";
@@ -137,12 +146,21 @@ void ShowFolders(const sim::Machine& m) {
 }
 
 void ShowDrives(const sim::Machine& m) {
-  for (const auto& [letter, folder] : m.drives) {
-    std::string host = folder;
-    if (!host.empty() && host[0] != '/') host = m.home + "/" + folder;
-    std::error_code ec;
-    std::cout << letter << ":  " << host << (fs::is_directory(host, ec) ? "" : "  (missing)")
-              << "\n";
+  for (char letter = 'A'; letter <= 'Z'; ++letter) {
+    const auto folder = m.drives.find(letter);
+    const auto device = m.driveDevices.find(letter);
+    if (folder == m.drives.end() && device == m.driveDevices.end()) continue;
+    std::cout << letter << ":  ";
+    if (folder != m.drives.end()) {
+      std::string host = folder->second;
+      if (!host.empty() && host[0] != '/') host = m.home + "/" + folder->second;
+      std::error_code ec;
+      std::cout << host << (fs::is_directory(host, ec) ? "" : "  (missing)");
+    } else {
+      std::cout << "(no contents)";
+    }
+    if (device != m.driveDevices.end()) std::cout << "  " << device->second;
+    std::cout << "\n";
   }
 }
 
@@ -252,16 +270,47 @@ void ShowFiles(const sim::Machine& m) {
   }
 }
 
+const char* PriorityClassName(uint32_t c) {
+  switch (c) {
+    case plat::kIDLE_PRIORITY_CLASS:
+      return "idle";
+    case plat::kBELOW_NORMAL_PRIORITY_CLASS:
+      return "below";
+    case plat::kNORMAL_PRIORITY_CLASS:
+      return "normal";
+    case plat::kABOVE_NORMAL_PRIORITY_CLASS:
+      return "above";
+    case plat::kHIGH_PRIORITY_CLASS:
+      return "high";
+    case plat::kREALTIME_PRIORITY_CLASS:
+      return "realtime";
+    default:
+      return "?";
+  }
+}
+
 void ShowProcesses(const sim::Machine& m) {
-  std::printf("%7s %7s %7s %4s  %-16s %s\n", "PID", "PARENT", "THREADS", "PRI", "USER", "NAME");
+  std::printf("%7s %7s %7s %4s %-8s %-16s %s\n", "PID", "PARENT", "THREADS", "PRI", "CLASS", "USER",
+              "NAME");
   for (const sim::Process& p : m.processes) {
     std::string flags;
     if (!p.canOpen) flags += " [no open]";
+    if (p.access != plat::kPROCESS_ALL_ACCESS) flags += " [access " + Hex(p.access, 4) + "]";
     if (!p.canTerminate) flags += " [no terminate]";
+    if (!p.tokenReadable) flags += " [no token]";
     if (p.pid == m.selfPid) flags += " [this program]";
-    std::printf("%7u %7u %7u %4d  %-16s %s%s\n", p.pid, p.parentPid, p.threads, p.basePriority,
-                p.owner.c_str(), p.exeFile.c_str(), flags.c_str());
-    if (!p.imagePath.empty()) std::printf("%45s%s\n", "", p.imagePath.c_str());
+    std::printf("%7u %7u %7u %4d %-8s %-16s %s%s\n", p.pid, p.parentPid, p.threads, p.basePriority,
+                PriorityClassName(p.priorityClass), p.owner.c_str(), p.exeFile.c_str(),
+                flags.c_str());
+    const char* indent = "                                               ";
+    if (!p.imagePath.empty()) std::printf("%s%s\n", indent, p.imagePath.c_str());
+    if (!p.devicePath.empty()) std::printf("%sdevice %s\n", indent, p.devicePath.c_str());
+    if (!p.commandLine.empty()) std::printf("%scommand %s\n", indent, p.commandLine.c_str());
+    if (!p.currentDirectory.empty() || p.show != -1)
+      std::printf("%sstarted in %s, show %d\n", indent, p.currentDirectory.c_str(), p.show);
+    if (p.wsPrivate || p.wsShared || p.wsSharedHigh)
+      std::printf("%sworking set %u private, %u shared, %u shared system pages\n", indent,
+                  p.wsPrivate, p.wsShared, p.wsSharedHigh);
   }
 }
 
