@@ -10,9 +10,9 @@
 #   5. checks the Windows executables with objdump (PE kind, GUI subsystem, system DLLs only)
 #      and that the i686 data-channel double exports its function undecorated;
 #   6. runs every win64 suite (build/win64/tests/vlx_*_tests.exe) under wine64 in a private
-#      prefix (build/win64/wineprefix) on an Xvfb display of its own, compares the sim's
-#      profile functions with Wine's, and runs VlxMini.exe installed in the prefix (a
-#      "-normal" with nothing to restore, then a boost and a restore);
+#      prefix (build/win64/wineprefix) on an Xvfb display of its own (vlx_e2e_tests runs
+#      VlxMini.exe from launch to exit beside doubles of the host, the tray program and
+#      the data channel), and compares the sim's profile functions with Wine's;
 #   7. ends with one line "N passed, N failed" summed over everything.
 # Exit status: 0 when nothing failed, 1 otherwise.
 #
@@ -428,64 +428,6 @@ run_wine_suite() {
   fi
 }
 
-# The program installed in the prefix: VlxMini.exe beside the companion files the
-# installation check looks for, with the host and tray programs carrying the product's
-# version (copies of VlxMini.exe) and the installed version in the uninstall key.
-INSTALL_DIR="$PREFIX/drive_c/Program Files/Velmora"
-PRODUCT_VERSION="$(sed -nE 's/^project\(VlxMini VERSION ([0-9.]+).*/\1/p' "$ROOT/CMakeLists.txt")"
-install_program() {
-  rm -rf "$INSTALL_DIR"
-  mkdir -p "$INSTALL_DIR/skin"
-  cp "$WIN64/app/VlxMini.exe" "$INSTALL_DIR/VlxMini.exe"
-  cp "$WIN64/app/VlxMini.exe" "$INSTALL_DIR/VlxMain.exe"
-  cp "$WIN64/app/VlxMini.exe" "$INSTALL_DIR/VlxTray.exe"
-  : >"$INSTALL_DIR/Temperature.dll"
-  : >"$INSTALL_DIR/Register.dll"
-  : >"$INSTALL_DIR/VlxUpdater.exe"
-  : >"$INSTALL_DIR/skin/classic.dll"
-  timeout -k 10 60 "$WINE" reg add \
-    'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Velmora_is1' \
-    /v DisplayVersion /t REG_SZ /d "$PRODUCT_VERSION" /f >/dev/null 2>&1
-}
-data_folder() {
-  find "$PREFIX/drive_c/users" -path '*/AppData/Roaming/Trevanic/Velmora' -type d 2>/dev/null | head -n 1
-}
-run_log_text() {
-  local data
-  data="$(data_folder)"
-  [[ -f "$data/Logs/VlxMiniAppRun.log" ]] && iconv -f UTF-16 -t UTF-8 "$data/Logs/VlxMiniAppRun.log" | tr -d '\r'
-}
-# run_program ARGS...: runs the installed VlxMini.exe; fails unless it ends with exit code 0.
-run_program() {
-  local rc
-  (cd "$INSTALL_DIR" && timeout -k 10 90 "$WINE" "$INSTALL_DIR/VlxMini.exe" "$@" </dev/null)
-  rc=$?
-  [[ $rc -eq 0 ]] || { echo "VlxMini.exe $* ended with exit status $rc"; run_log_text | tail -n 15; return 1; }
-}
-# program_restore_without_boost: "-normal" with no "Temp.ini" ends at once.
-program_restore_without_boost() {
-  local data
-  data="$(data_folder)"
-  [[ -n "$data" ]] && rm -rf "$data"
-  run_program -normal || return 1
-  run_log_text | grep -q '  ParamStr(1) : -normal$' || { echo "no ParamStr line"; return 1; }
-  run_log_text | grep -q '  RunParam : -normal$' || { echo "no RunParam line"; run_log_text | tail; return 1; }
-  [[ ! -e "$(data_folder)/Temp.ini" ]] || { echo "Temp.ini appeared"; return 1; }
-}
-# program_boost_then_restore: "-game" leaves "Temp.ini" and its copy "Logs\Boost.txt" and
-# ends through the window's timer; "-normal" then removes "Temp.ini".
-program_boost_then_restore() {
-  local data
-  run_program -game || return 1
-  data="$(data_folder)"
-  [[ -f "$data/Temp.ini" ]] || { echo "no Temp.ini after -game"; run_log_text | tail; return 1; }
-  [[ -f "$data/Logs/Boost.txt" ]] || { echo "no Logs\Boost.txt after -game"; return 1; }
-  run_log_text | grep -q '  WMExitProcess$' || { echo "the window did not end the run"; return 1; }
-  run_program -normal || return 1
-  [[ ! -e "$data/Temp.ini" ]] || { echo "Temp.ini still there after -normal"; run_log_text | tail; return 1; }
-  run_log_text | grep -q '  TBoost.Execute 6 osRestore Over' || { echo "no restore pass"; return 1; }
-}
-
 # profile_diff: the sim's profile functions against the real ones under Wine, on the same
 # sequence of calls (return values, buffers and file bytes).
 profile_diff() {
@@ -523,14 +465,6 @@ if [[ $WIN64_RC -ne 1 ]]; then
       check "profile functions: sim matches Wine" profile_diff
     else
       record "profile functions: sim matches Wine" 0 1 "not built"
-    fi
-    # The program itself, installed in the prefix: nothing to restore, then a boost and a restore.
-    if [[ -f "$WIN64/app/VlxMini.exe" ]]; then
-      install_program
-      check "wine VlxMini.exe -normal without Temp.ini: exit 0" program_restore_without_boost
-      check "wine VlxMini.exe -game then -normal: exit 0, Temp.ini made and removed" program_boost_then_restore
-    else
-      record "wine VlxMini.exe runs" 0 1 "not built"
     fi
   fi
   cleanup

@@ -2,12 +2,12 @@
 // test doubles of the product, started as the host would start it.
 //
 // Each test gets:
-//   - an install folder with VlxMini.exe (from the build: <build>\app\VlxMini.exe),
-//     the companion files of the installation check ("Temperature.dll",
-//     "Register.dll", "VlxUpdater.exe", "skin\classic.dll" as empty files,
-//     "VlxMain.exe" and "VlxTray.exe" as copies of the window double, which carries
-//     the product's version) and the data-channel double "datastate.dll", whose
-//     calls go to a record file;
+//   - an install folder ("...\Program Files\Velmora") with VlxMini.exe (from the
+//     build: <build>\app\VlxMini.exe), the companion files of the installation check
+//     ("Temperature.dll", "Register.dll", "VlxUpdater.exe", "skin\classic.dll" as
+//     empty files, "VlxMain.exe" and "VlxTray.exe" as copies of the window double,
+//     which carries the product's version) and the data-channel double
+//     "datastate.dll", whose calls go to a record file;
 //   - the installed version (the uninstall key's "DisplayVersion") set to the
 //     program's own version, and the earlier value put back afterwards;
 //   - an empty data folder (%APPDATA%\Trevanic\Velmora);
@@ -234,8 +234,9 @@ class E2eFixture : public ::testing::Test {
     ASSERT_TRUE(fileutil::FileExists(helper_)) << helper_;
     ASSERT_TRUE(fileutil::FileExists(binDir + "datastate.dll")) << binDir << "datastate.dll";
 
-    // The install folder.
-    install_ = sandbox_.Path("Velmora") + "\\";
+    // The install folder (a path with a blank, as under "Program Files").
+    ASSERT_TRUE(plat::CreateDirectoryW(sandbox_.Path("Program Files")));
+    install_ = sandbox_.Path("Program Files\\Velmora") + "\\";
     ASSERT_TRUE(plat::CreateDirectoryW(install_));
     ASSERT_TRUE(plat::CreateDirectoryW(install_ + "skin"));
     ASSERT_TRUE(plat::CopyFileW(program_, install_ + "VlxMini.exe", false));
@@ -287,6 +288,15 @@ class E2eFixture : public ::testing::Test {
       p->Kill();
     }
     RestoreInstalledVersion();
+    // A program the run opened (the web link of a failed installation check opens
+    // a browser) may still be in the install folder for a moment.
+    PollUntil(
+        [&] {
+          RemoveTree(sandbox_.Path("Program Files"));
+          return plat::GetFileAttributesW(sandbox_.Path("Program Files")) ==
+                 plat::kINVALID_FILE_ATTRIBUTES;
+        },
+        10000, 100);
   }
 
   // ------------------------------------------------------------ the program

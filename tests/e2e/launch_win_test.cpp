@@ -70,6 +70,20 @@ TEST_F(Launch, NormalRestoresAndRemovesTheStateFile) {
   EXPECT_EQ(ChannelCalls(), (std::vector<std::string>{kNotice}));
 }
 
+TEST_F(Launch, ARestoreUndoesTheBoostBeforeIt) {
+  EXPECT_EQ(RunProgram("-game"), 0u);
+  ASSERT_TRUE(DataExists("Temp.ini"));
+  EXPECT_EQ(RunProgram("-normal"), 0u);
+  EXPECT_FALSE(DataExists("Temp.ini"));
+  EXPECT_TRUE(DataExists("Logs\\Boost.txt"));
+  EXPECT_TRUE(Logged("RunParam : -normal"));
+  EXPECT_TRUE(Logged("TBoost.Execute 6 osRestore Over"));
+  EXPECT_EQ(CountLogged("WMExitProcess"), 2u);
+  EXPECT_EQ(OfKind(TrayMessages(), false),
+            (std::vector<Msg>{Posted(1027, 0, 123), Posted(1026, 0, 123)}));
+  EXPECT_EQ(ChannelCalls(), (std::vector<std::string>{kNotice, kNotice}));
+}
+
 TEST_F(Launch, NothingToDoEndsAtOnceWithNotice) {
   struct Case {
     std::string args;
@@ -89,6 +103,9 @@ TEST_F(Launch, NothingToDoEndsAtOnceWithNotice) {
   }
   EXPECT_EQ(ChannelCalls(), std::vector<std::string>(notices, kNotice));
   EXPECT_EQ(CountLogged("TfrmMiniBoost.FormCreate"), notices);
+  EXPECT_EQ(CountLogged("RunParam : -game"), 1u);
+  EXPECT_EQ(CountLogged("RunParam : -normal"), 1u);
+  EXPECT_TRUE(Logged("ParamStr(1) : -GAME"));
   EXPECT_FALSE(Logged("ChangeLan"));
   EXPECT_FALSE(Logged("TBoost.Execute 1"));
   EXPECT_TRUE(HostMessages().empty());

@@ -1,0 +1,93 @@
+// The mini window coming to the front when its start message arrives: each test
+// runs the window in a process of its own over a simulated machine, with another
+// window of the program in front and the mini window minimised, lets the start
+// message through and reports what the window left behind.
+#include <gtest/gtest.h>
+
+#include "app/frmMiniBoostUnit.h"
+#include "config/UnitGAConfig.h"
+#include "platform/FileUtil.h"
+#include "platform/Gui.h"
+#include "platform/Platform.h"
+#include "platform/Text.h"
+#include "platform/sim/SimMachine.h"
+#include "tests/support/SimProgram.h"
+
+namespace {
+
+const std::string kExe = "C:\\Program Files (x86)\\Velmora\\VlxMini.exe";
+constexpr int kMinimise = 6;  // SW_MINIMIZE
+
+// What the child saw, as bits of its exit code.
+enum : int {
+  kStillMinimised = 1,
+  kMiniInFront = 2,
+  kOtherInFront = 4,
+  kLockTimeOutChanged = 8,
+  kNoWindow = 16,
+  kStartNotHandled = 32,
+};
+
+// Runs the window of a "-game" run with the extra parameters until its start
+// message has been handled (no boost modules: the pass has nothing to do).
+int RunStart(const std::vector<std::string>& extra) {
+  sim::MachineBuilder builder;
+  builder.With([](sim::Machine& m) { m.foregroundLockTimeout = 200000; });
+  test::SimHome home{std::move(builder)};
+  const auto result = test::RunSimProgram(home.dir(), [&] {
+    std::vector<std::string> params{kExe, "-game"};
+    params.insert(params.end(), extra.begin(), extra.end());
+    int seen = 0;
+    // Another window of this program is in front.
+    plat::WindowSpec otherLayout;
+    otherLayout.className = "OtherWindow";
+    otherLayout.caption = "Other";
+    otherLayout.width = 100;
+    otherLayout.height = 50;
+    const plat::Hwnd other =
+        plat::CreateAppWindow(otherLayout, [](plat::Hwnd h, uint32_t m, uintptr_t w, intptr_t l) {
+          return plat::DefaultWindowProc(h, m, w, l);
+        });
+    plat::ShowWindow(other, plat::kSW_SHOW);
+    plat::SetForegroundWindow(other);
+
+    TfrmMiniBoost form(params, true, TBoostModules{});
+    form.Create();
+    if (form.Handle() == 0) return static_cast<int>(kNoWindow);
+    plat::ShowWindow(form.Handle(), kMinimise);
+    form.Show();
+    // The start message is the only one posted: handle what is queued now.
+    plat::Message msg;
+    while (plat::PeekMessageW(msg))
+      plat::DispatchMessageW(msg);
+    // The start handler's boost request stamps the settings file.
+    std::string settings;
+    fileutil::ReadFileBytes(GSettingsFolder + "Velmorix.ini", settings);
+    if (txt::DecodeTextFile(settings).find("Lastboosttime=") == std::string::npos)
+      seen |= kStartNotHandled;
+
+    if (plat::IsIconic(form.Handle())) seen |= kStillMinimised;
+    if (plat::GetForegroundWindow() == form.Handle()) seen |= kMiniInFront;
+    if (plat::GetForegroundWindow() == other) seen |= kOtherInFront;
+    uint32_t timeout = 0;
+    plat::GetForegroundLockTimeout(timeout);
+    if (timeout != 200000) seen |= kLockTimeOutChanged;
+    return seen;
+  });
+  EXPECT_FALSE(result.timedOut);
+  return result.exitCode;
+}
+
+TEST(ForegroundWindow, TheStartMessageRestoresTheWindowAndBringsItToTheFront) {
+  // The foreground lock time-out is as it was before.
+  EXPECT_EQ(RunStart({}), kMiniInFront);
+}
+
+TEST(ForegroundWindow, AutoLeavesTheWindowWhereItIs) {
+  // In any letter case, after a minus or a slash, in any parameter.
+  const std::vector<std::vector<std::string>> cases{{"-Auto"}, {"/auto"}, {"-x", "-AUTO"}};
+  for (const auto& extra : cases)
+    EXPECT_EQ(RunStart(extra), kStillMinimised | kOtherInFront) << extra.back();
+}
+
+}  // namespace
