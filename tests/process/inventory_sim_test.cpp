@@ -207,10 +207,10 @@ TEST(ProcessInventory, AStopDuringTheWalkKeepsTheRecordsSoFar) {
   TProcessBoost boost(kData, kSettings, kTemp);
   // The walk handles window messages after each entry: a window that asks the module
   // to stop when its message comes stops the walk after the first entry.
-  plat::WindowSpec spec;
-  spec.className = "ProcessStopTest";
+  plat::WindowSpec layout;
+  layout.className = "ProcessStopTest";
   const plat::Hwnd window =
-      plat::CreateAppWindow(spec, [&](plat::Hwnd h, uint32_t msg, uintptr_t w, intptr_t l) {
+      plat::CreateAppWindow(layout, [&](plat::Hwnd h, uint32_t msg, uintptr_t w, intptr_t l) {
         if (msg == plat::kWM_USER) boost.Stop();
         return plat::DefaultWindowProc(h, msg, w, l);
       });
