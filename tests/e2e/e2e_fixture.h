@@ -173,24 +173,25 @@ inline HWND FindWin(const char* className, const char* caption) {
   return ::FindWindowW(className ? c.c_str() : nullptr, caption ? t.c_str() : nullptr);
 }
 
+struct WindowSearch {
+  DWORD pid;
+  std::wstring className;
+  std::vector<HWND> found;
+};
+inline BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM param) {
+  auto* s = reinterpret_cast<WindowSearch*>(param);
+  DWORD owner = 0;
+  ::GetWindowThreadProcessId(hwnd, &owner);
+  wchar_t name[256] = {};
+  ::GetClassNameW(hwnd, name, 256);
+  if (owner == s->pid && s->className == name) s->found.push_back(hwnd);
+  return TRUE;
+}
+
 // Top-level windows of a process with the given class.
 inline std::vector<HWND> WindowsOf(DWORD pid, const char* className) {
-  struct Search {
-    DWORD pid;
-    std::wstring className;
-    std::vector<HWND> found;
-  } search{pid, Wide(className), {}};
-  ::EnumWindows(
-      [](HWND hwnd, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(param);
-        DWORD owner = 0;
-        ::GetWindowThreadProcessId(hwnd, &owner);
-        wchar_t name[256] = {};
-        ::GetClassNameW(hwnd, name, 256);
-        if (owner == s->pid && s->className == name) s->found.push_back(hwnd);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  WindowSearch search{pid, Wide(className), {}};
+  ::EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
