@@ -41,6 +41,9 @@ show_file() {  # show_file WINDOWS-PATH-UNDER-C: a file of the simulated machine
     cat "$f"
   fi | tr -d '\r' | sed 's/^/      /'
 }
+user_processes() {  # the logged-on user's processes, one line each
+  "$BIN/platform/vlxsim" show processes | awk '$6 == "Gamer" { print "      " $0 }'
+}
 state() {
   if [[ -f "$VLXSIM_HOME/drive_c/$DATA/Temp.ini" ]]; then
     echo "   Temp.ini exists: the machine is in Gaming Mode (boosted)"
@@ -54,6 +57,15 @@ echo "== 1. A fresh simulated Windows 10 gaming PC with Velmora installed (vlxsi
 "$BIN/platform/vlxsim" init
 "$BIN/platform/vlxsim" show machine | head -n 25
 state
+echo "   The user's processes:"
+user_processes
+# What the host keeps for the process module: the user's black list and recorded choices.
+printf 'OneDrive.exe\r\nexplorer.exe\r\n' >"$VLXSIM_HOME/drive_c/$DATA/UserProcBL.txt"
+printf '[Process1]\r\nSpotify.exe=1\r\n[Process0]\r\nexplorer.exe=5\r\n' \
+  >"$VLXSIM_HOME/drive_c/$DATA/Process.ini"
+echo "   The host's process lists: black list UserProcBL.txt and choices Process.ini"
+show_file "$DATA/UserProcBL.txt"
+show_file "$DATA/Process.ini"
 
 echo
 echo "== 2. The host starts a boost: vlxmini -game"
@@ -62,6 +74,8 @@ echo "    fills the bar in steps of 180 ms and ends the program 2.5 s after it s
 "$BIN/app/vlxmini" -game
 echo "   exit code $?"
 state
+echo "   The user's processes now (OneDrive, Explorer and Spotify were ended and recorded):"
+user_processes
 show_file "$DATA/Temp.ini"
 show_file "$DATA/Velmorix.ini"
 echo "   What the host, the tray program and the data channel received:"
@@ -80,6 +94,9 @@ echo "== 4. The host starts a restore: vlxmini -normal"
 "$BIN/app/vlxmini" -normal
 echo "   exit code $?"
 state
+echo "   The user's processes now (Explorer is always started again; the others only when"
+echo "   the settings say FRestoreProcesses=1):"
+user_processes
 echo "   The restore's part of the run log:"
 iconv -f UTF-16 -t UTF-8 "$VLXSIM_HOME/drive_c/$DATA/Logs/VlxMiniAppRun.log" | tr -d '\r' |
   sed -n '/ParamStr(1) : -normal/,$p' | grep -v 'position:' | sed 's/^/      /'
