@@ -441,8 +441,15 @@ Hwnd GetForegroundWindow() {
 }
 
 bool SetForegroundWindow(Hwnd hwnd) {
+  bool locked = false;
+  {
+    sim::Op op;
+    locked = op.m().foregroundLock && op.m().foregroundLockTimeout != 0;
+  }
   std::lock_guard<std::mutex> lk(sim::sched::Lock());
   if (!sim::FindOwn(hwnd)) return false;
+  // The foreground lock refuses to take the front from another window.
+  if (locked && D().foreground != 0 && D().foreground != hwnd) return false;
   D().foreground = hwnd;
   return true;
 }

@@ -187,6 +187,10 @@ struct Machine {
   std::vector<DataChannelCall> dataChannel;
   std::optional<uint32_t> exitCode;  // set by ExitProcess
   uint32_t foregroundLockTimeout = 200000;
+  // Windows' foreground lock: when set, SetForegroundWindow is refused (the
+  // window only flashes) while foregroundLockTimeout is not 0 and another
+  // window is in front.
+  bool foregroundLock = false;
   int logPixelsY = 96;
   int taskbarHeight = 40;       // the work area is the screen less the taskbar at the bottom
   bool hasDpiFunctions = true;  // IsProcessDPIAware, shcore's DPI awareness functions

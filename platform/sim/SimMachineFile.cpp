@@ -1280,6 +1280,8 @@ bool ParseDesktop(const Section& sec, Machine& m, std::string& error) {
       m.exitCode = code;
     } else if (e.name == "foregroundLockTimeout") {
       if (!Number(e, v, m.foregroundLockTimeout, error)) return false;
+    } else if (e.name == "foregroundLock") {
+      if (!Bool(e, v, m.foregroundLock, error)) return false;
     } else if (e.name == "logPixelsY") {
       if (!Signed(e, v, n, error)) return false;
       m.logPixelsY = static_cast<int>(n);
@@ -1298,13 +1300,15 @@ bool ParseDesktop(const Section& sec, Machine& m, std::string& error) {
 void WriteDesktop(const Machine& m, std::string& out) {
   const Machine d;
   if (m.messageBoxAnswer == d.messageBoxAnswer && !m.exitCode &&
-      m.foregroundLockTimeout == d.foregroundLockTimeout && m.logPixelsY == d.logPixelsY &&
-      m.taskbarHeight == d.taskbarHeight && m.hasDpiFunctions == d.hasDpiFunctions)
+      m.foregroundLockTimeout == d.foregroundLockTimeout && m.foregroundLock == d.foregroundLock &&
+      m.logPixelsY == d.logPixelsY && m.taskbarHeight == d.taskbarHeight &&
+      m.hasDpiFunctions == d.hasDpiFunctions)
     return;
   out += "\n[desktop]\n";
   Line(out, "messageBoxAnswer", std::to_string(m.messageBoxAnswer));
   if (m.exitCode) Line(out, "exitCode", std::to_string(*m.exitCode));
   Line(out, "foregroundLockTimeout", std::to_string(m.foregroundLockTimeout));
+  if (m.foregroundLock) Line(out, "foregroundLock", YesNo(m.foregroundLock));
   Line(out, "logPixelsY", std::to_string(m.logPixelsY));
   Line(out, "taskbarHeight", std::to_string(m.taskbarHeight));
   Line(out, "dpiFunctions", YesNo(m.hasDpiFunctions));

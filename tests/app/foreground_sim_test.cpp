@@ -30,9 +30,12 @@ enum : int {
 
 // Runs the window of a "-game" run with the extra parameters until its start
 // message has been handled (no boost modules: the pass has nothing to do).
-int RunStart(const std::vector<std::string>& extra) {
+int RunStart(const std::vector<std::string>& extra, bool foregroundLock = false) {
   sim::MachineBuilder builder;
-  builder.With([](sim::Machine& m) { m.foregroundLockTimeout = 200000; });
+  builder.With([foregroundLock](sim::Machine& m) {
+    m.foregroundLockTimeout = 200000;
+    m.foregroundLock = foregroundLock;
+  });
   test::SimHome home{std::move(builder)};
   const auto result = test::RunSimProgram(home.dir(), [&] {
     std::vector<std::string> params{kExe, "-game"};
@@ -81,6 +84,12 @@ int RunStart(const std::vector<std::string>& extra) {
 TEST(ForegroundWindow, TheStartMessageRestoresTheWindowAndBringsItToTheFront) {
   // The foreground lock time-out is as it was before.
   EXPECT_EQ(RunStart({}), kMiniInFront);
+}
+
+TEST(ForegroundWindow, TheForegroundLockIsLiftedForTheSwitchAndPutBack) {
+  // With the lock on, taking the front needs a time-out of 0; the window gets the
+  // front all the same and the time-out is back at its value afterwards.
+  EXPECT_EQ(RunStart({}, true), kMiniInFront);
 }
 
 TEST(ForegroundWindow, AutoLeavesTheWindowWhereItIs) {

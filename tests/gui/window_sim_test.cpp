@@ -152,6 +152,24 @@ TEST(SimWindows, OwnWindowStateAndScreenFacts) {
   EXPECT_EQ(plat::GetGuiResources(1), 1u);
 }
 
+TEST(SimWindows, TheForegroundLockHoldsWhileItsTimeOutIsNotZero) {
+  sim::MachineBuilder builder = Desktop();
+  builder.With([](sim::Machine& m) { m.foregroundLock = true; });
+  sim::ScopedMachine machine{builder};
+  const plat::Hwnd first = plat::CreateAppWindow(MiniWindow(), nullptr);
+  const plat::Hwnd second = plat::CreateAppWindow(MiniWindow(), nullptr);
+  EXPECT_TRUE(plat::SetForegroundWindow(first));  // nothing in front yet
+  EXPECT_FALSE(plat::SetForegroundWindow(second));
+  EXPECT_EQ(plat::GetForegroundWindow(), first);
+  EXPECT_TRUE(plat::SetForegroundWindow(first));  // already in front
+  EXPECT_TRUE(plat::SetForegroundLockTimeout(0));
+  EXPECT_TRUE(plat::SetForegroundWindow(second));
+  EXPECT_EQ(plat::GetForegroundWindow(), second);
+  EXPECT_NE(machine.machine().foregroundLockTimeout, 200000u);
+  plat::DestroyWindow(second);
+  plat::DestroyWindow(first);
+}
+
 TEST(SimWindows, MessagesToOtherProgramsGoToTheMachineLog) {
   sim::ScopedMachine machine{Desktop()};
   plat::Sleep(250);
