@@ -25,67 +25,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
-#include "platform/FileUtil.h"
-#include "platform/Gui.h"
-#include "platform/Platform.h"
+#include "tests/support/RecordingWindow.h"
 
 namespace {
 
-constexpr uintptr_t kLifetimeTimer = 1;
-constexpr int kExitLifetime = 3;
 constexpr uint32_t kDefaultLifetimeMs = 120000;
 
 uint32_t Lifetime(const char* text) {
   return text ? static_cast<uint32_t>(std::atoi(text)) : kDefaultLifetimeMs;
-}
-
-int RunWindow(const std::string& className, const std::string& caption, const std::string& record,
-              uint32_t lifetime) {
-  int exitCode = 0;
-  plat::WindowSpec layout;
-  layout.className = className;
-  layout.caption = caption;
-  layout.x = 0;
-  layout.y = 0;
-  layout.width = 160;
-  layout.height = 60;
-  layout.toolWindow = true;
-  plat::WindowProc proc = [&](plat::Hwnd hwnd, uint32_t message, uintptr_t wParam,
-                              intptr_t lParam) -> intptr_t {
-    if (message >= plat::kWM_USER || message == plat::kWM_CLOSE) {
-      const bool sent = ::InSendMessage() != FALSE;
-      fileutil::AppendFileBytes(record, std::to_string(message) + " " + std::to_string(wParam) +
-                                            " " + std::to_string(lParam) +
-                                            (sent ? " sent\n" : " posted\n"));
-      if (message == plat::kWM_CLOSE) {
-        plat::DestroyWindow(hwnd);
-        return 0;
-      }
-      return 1;
-    }
-    if (message == plat::kWM_TIMER && wParam == kLifetimeTimer) {
-      exitCode = kExitLifetime;
-      plat::DestroyWindow(hwnd);
-      return 0;
-    }
-    if (message == plat::kWM_DESTROY) {
-      plat::PostQuitMessage(0);
-      return 0;
-    }
-    return plat::DefaultWindowProc(hwnd, message, wParam, lParam);
-  };
-  const plat::Hwnd hwnd = plat::CreateAppWindow(layout, proc);
-  if (!hwnd) {
-    std::fprintf(stderr, "e2e_window_helper: no window (error %u)\n", plat::GetLastError());
-    return 1;
-  }
-  plat::SetTimer(hwnd, kLifetimeTimer, lifetime);
-  plat::Message msg;
-  while (plat::GetMessageW(msg))
-    plat::DispatchMessageW(msg);
-  return exitCode;
 }
 
 }  // namespace
@@ -93,7 +41,7 @@ int RunWindow(const std::string& className, const std::string& caption, const st
 int main(int argc, char** argv) {
   if (argc >= 2 && argc <= 3 && std::strcmp(argv[1], "wait") == 0) {
     ::Sleep(Lifetime(argc == 3 ? argv[2] : nullptr));
-    return kExitLifetime;
+    return test::kRecordingWindowLifetimeOver;
   }
   if (argc < 4 || argc > 5) {
     std::fprintf(stderr,
@@ -101,5 +49,6 @@ int main(int argc, char** argv) {
                  "       e2e_window_helper wait [lifetime ms]\n");
     return 2;
   }
-  return RunWindow(argv[1], argv[2], argv[3], Lifetime(argc == 5 ? argv[4] : nullptr));
+  return test::RunRecordingWindow(argv[1], argv[2], argv[3],
+                                  Lifetime(argc == 5 ? argv[4] : nullptr));
 }
