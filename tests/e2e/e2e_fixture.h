@@ -39,6 +39,7 @@
 #include "platform/FileUtil.h"
 #include "platform/Platform.h"
 #include "platform/Text.h"
+#include "tests/support/LogText.h"
 #include "tests/support/Sandbox.h"
 
 namespace e2e {
@@ -201,24 +202,6 @@ inline std::string WindowText(HWND hwnd) {
   return Narrow(text);
 }
 
-// Removes a folder and everything in it.
-inline void RemoveTree(const std::string& dir) {
-  std::vector<plat::FindData> entries;
-  if (plat::FindFiles(dir + "\\*", entries)) {
-    for (const plat::FindData& e : entries) {
-      if (e.name == "." || e.name == "..") continue;
-      const std::string path = dir + "\\" + e.name;
-      plat::SetFileAttributesW(path, plat::kFILE_ATTRIBUTE_NORMAL);
-      if (e.attributes & plat::kFILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(path);
-      } else {
-        plat::DeleteFileW(path);
-      }
-    }
-  }
-  plat::RemoveDirectoryW(dir);
-}
-
 inline std::string ReadBytes(const std::string& path) {
   std::string bytes;
   fileutil::ReadFileBytes(path, bytes);
@@ -264,7 +247,7 @@ class E2eFixture : public ::testing::Test {
     std::string appData;
     ASSERT_TRUE(plat::SHGetSpecialFolderPathW(plat::kCSIDL_APPDATA, appData));
     data_ = appData + "\\Trevanic\\Velmora\\";
-    RemoveTree(appData + "\\Trevanic\\Velmora");
+    test::RemoveTree(appData + "\\Trevanic\\Velmora");
     plat::CreateDirectoryW(appData + "\\Trevanic");
     ASSERT_TRUE(plat::CreateDirectoryW(data_));
 
@@ -293,7 +276,7 @@ class E2eFixture : public ::testing::Test {
     // a browser) may still be in the install folder for a moment.
     PollUntil(
         [&] {
-          RemoveTree(sandbox_.Path("Program Files"));
+          test::RemoveTree(sandbox_.Path("Program Files"));
           return plat::GetFileAttributesW(sandbox_.Path("Program Files")) ==
                  plat::kINVALID_FILE_ATTRIBUTES;
         },
@@ -320,16 +303,7 @@ class E2eFixture : public ::testing::Test {
 
   // The run log's messages, without time stamps and GDI suffixes.
   std::vector<std::string> RunLog() const {
-    std::vector<std::string> out;
-    const std::string text = txt::DecodeTextFile(ReadBytes(data_ + "Logs\\VlxMiniAppRun.log"));
-    for (std::string line : txt::SplitLines(text)) {
-      if (line.size() < 25) continue;
-      line = line.substr(25);
-      const size_t gdi = line.find(" GDI:");
-      if (gdi != std::string::npos) line.erase(gdi);
-      out.push_back(line);
-    }
-    return out;
+    return test::LogMessages(txt::DecodeTextFile(ReadBytes(data_ + "Logs\\VlxMiniAppRun.log")));
   }
   size_t CountLogged(const std::string& line) const {
     const auto log = RunLog();

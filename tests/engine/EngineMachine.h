@@ -16,6 +16,7 @@
 #include "platform/Platform.h"
 #include "platform/Text.h"
 #include "tests/settings/SettingsMachine.h"
+#include "tests/support/LogText.h"
 
 namespace enginetest {
 
@@ -130,18 +131,7 @@ class Finish {
   std::atomic<int> count_{0};
 };
 
-// The messages of a log's text, without time stamps and GDI counts.
-inline std::vector<std::string> LogMessages(const std::string& text) {
-  std::vector<std::string> out;
-  for (std::string line : txt::SplitLines(text)) {
-    if (line.size() < 25) continue;
-    line = line.substr(25);
-    const size_t gdi = line.find(" GDI:");
-    if (gdi != std::string::npos) line.erase(gdi);
-    out.push_back(line);
-  }
-  return out;
-}
+using test::LogMessages;
 
 inline std::vector<std::string> RunLogLines(const sim::ScopedMachine& m) {
   return LogMessages(Text(m, kLogs + "VlxMiniAppRun.log"));

@@ -15,10 +15,6 @@
 
 namespace test {
 
-namespace {
-
-#ifdef _WIN32
-// Removes a folder and everything in it (read-only and hidden entries too).
 void RemoveTree(const std::string& dir) {
   std::vector<plat::FindData> entries;
   if (plat::FindFiles(dir + "\\*", entries)) {
@@ -35,9 +31,6 @@ void RemoveTree(const std::string& dir) {
   plat::SetFileAttributesW(dir, plat::kFILE_ATTRIBUTE_NORMAL);
   plat::RemoveDirectoryW(dir);
 }
-#endif
-
-}  // namespace
 
 struct Sandbox::Impl {
 #ifndef _WIN32

@@ -34,6 +34,10 @@ class Sandbox {
   std::string dir_;
 };
 
+// Removes a folder and everything in it (read-only and hidden entries too),
+// through the seam.
+void RemoveTree(const std::string& dir);
+
 // "FF FE" + UTF-16LE of text: the bytes of a file the program writes.
 std::string Utf16File(const std::string& text);
 // Hex dump ("FF FE 41 00") for readable assertion failures.
