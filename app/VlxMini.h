@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/uBoostModules.h"
 #include "engine/uBoost.h"
 
 // Params: parameter 0 is the program's own path. Returns the exit code when the

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/uBoostModules.h"
 #include "config/Component.h"
 #include "engine/uBoost.h"
 #include "platform/Gui.h"

@@ -1,5 +1,8 @@
 #include "engine/uBoost.h"
 
+#include <algorithm>
+#include <stdexcept>
+
 #include "config/PSafeIniFile.h"
 #include "config/UnitGAConfig.h"
 #include "diag/uAppLog.h"
@@ -30,6 +33,13 @@ std::string ReencodeLines(const std::string& bytes) {
   return txt::Utf8ToAnsi(text);
 }
 
+// A new, empty state file: UTF-16 LE with its byte-order mark, so that the profile
+// functions write every record in UTF-16 and no path or name outside the ANSI code
+// page is lost.
+bool CreateStateFile(const std::string& path) {
+  return fileutil::WriteFileBytes(path, std::string("\xFF\xFE", 2));
+}
+
 std::string SystemErrorText(const std::string& what, const std::string& path) {
   return what + " \"" + path + "\". System error " + std::to_string(plat::GetLastError());
 }
@@ -39,42 +49,45 @@ std::string SystemErrorText(const std::string& what, const std::string& path) {
 TBoost::TBoost(const std::string& Path, const std::string& SettingsFile,
                const std::string& StateFile, TFinishEvent OnFinish, void* FinishSender,
                TBoostModules Modules)
-    : fTempFile(StateFile), fOnFinish(std::move(OnFinish)), fFinishSender(FinishSender) {
+    : fTempFile(StateFile),
+      fOnFinish(std::move(OnFinish)),
+      fFinishSender(FinishSender),
+      fTable(std::move(Modules.Table)) {
   fBoostCreateFlag = false;
-  fResumeEvent = plat::CreateEventW(false, false, "");
-  fThread = plat::CreateThread([this] { Execute(); });
   LogWithGdi(std::string("TBoost.Create ") + BoolText(false));
   LogWithGdi(std::string("TBoost.Create ") + BoolText(fSuspended));
   fOperation = osBoost;
   fSucceeded = false;
+  if (Modules.MakeMemorySampler) fMemUsage = Modules.MakeMemorySampler();
 
-  const auto make = [&](const TModuleFactory& factory) {
-    return factory ? factory(Path, SettingsFile, StateFile) : nullptr;
-  };
-  LogWithGdi(std::string("TBoost.Create fOverClock") + BoolText(fSuspended));
-  fOverClock = make(Modules.OverClock);
-  LogWithGdi(std::string("TBoost.Create fSvcBoost") + BoolText(fSuspended));
-  fSvcBoost = make(Modules.Service);
-  LogWithGdi(std::string("TBoost.Create fProcBoost") + BoolText(fSuspended));
-  fProcBoost = make(Modules.Process);
-  LogWithGdi(std::string("TBoost.Create fRAMClear") + BoolText(fSuspended));
-  fRAMClear = make(Modules.RAMClear);
-  Clipboard = make(Modules.Clipboard);
-  Power = make(Modules.Power);
-  AutoUpdate = make(Modules.AutoUpdate);
-  Priority = make(Modules.Priority);
-  Monitor = make(Modules.Monitor);
-  GameMode = make(Modules.GameMode);
-  GameDesk = make(Modules.GameDesk);
+  // Every module exists before the thread does, so a module that cannot be built
+  // leaves no thread behind.
+  fModules.reserve(fTable.size());
+  for (const TBoostModuleRow& row : fTable) {
+    if (row.LogCreate) LogWithGdi("TBoost.Create " + row.Slot + BoolText(fSuspended));
+    std::unique_ptr<TBoostBase> module =
+        row.Make ? row.Make(Path, SettingsFile, StateFile) : nullptr;
+    if (module) {
+      const bool counted =
+          row.Count == TItemCount::DoneCount || row.Count == TItemCount::ActionAndDone;
+      if (counted && (!module->DoneCount() || !module->ActionCount()))
+        throw std::logic_error("TBoost.Create: " + row.Slot +
+                               " does not report its action and done counts");
+    }
+    fModules.push_back({&row, std::move(module)});
+  }
 
-  if (Power && Modules.SetPowerSchText) {
+  for (const TSlot& slot : fModules) {
+    if (!slot.Module || slot.Row->Hook != TModuleHook::PowerSchText) continue;
     const auto text = [&](const char* key, const char* def) {
       return Modules.GetMessage ? Modules.GetMessage(key, def) : std::string(def);
     };
-    Modules.SetPowerSchText(
-        *Power, text("M_PowerSchName", "Velmoran Power Plan"),
+    slot.Module->SetPowerSchText(
+        text("M_PowerSchName", "Velmoran Power Plan"),
         text("M_PowerSchDesc", "Activate it when you switch to Gaming Mode for boosting."));
   }
+  fResumeEvent = plat::CreateEventW(false, false, "");
+  fThread = plat::CreateThread([this] { Execute(); });
   fBoostCreateFlag = true;
 }
 
@@ -83,16 +96,43 @@ TBoost::~TBoost() {
   fExit = true;
   fStop = true;
   fOperation = fOperation | osStop;
-  for (TBoostBase* m :
-       {fSvcBoost.get(), fProcBoost.get(), fRAMClear.get(), Clipboard.get(), Power.get(),
-        AutoUpdate.get(), Priority.get(), Monitor.get(), GameMode.get()})
-    if (m) m->Stop();
+  for (const TSlot& slot : fModules)
+    if (slot.Module && slot.Row->Stoppable) slot.Module->Stop();
   // Wake the thread whether or not it has reached its sleep yet: the event stays
   // set, so a thread that is about to suspend itself returns at once and sees fExit.
   Resume();
   plat::WaitForSingleObject(fThread, plat::kINFINITE);
   plat::CloseHandle(fThread);
   plat::CloseHandle(fResumeEvent);
+}
+
+TBoostBase* TBoost::Module(const std::string& Slot) const {
+  for (const TSlot& slot : fModules)
+    if (slot.Row->Slot == Slot) return slot.Module.get();
+  return nullptr;
+}
+
+std::vector<TBoost::TSlot*> TBoost::Ordered(int TBoostModuleRow::*Column) {
+  std::vector<TSlot*> order;
+  for (TSlot& slot : fModules)
+    if (slot.Module && slot.Row->*Column > 0) order.push_back(&slot);
+  std::stable_sort(order.begin(), order.end(), [Column](const TSlot* a, const TSlot* b) {
+    return a->Row->*Column < b->Row->*Column;
+  });
+  return order;
+}
+
+template <typename F>
+auto TBoost::Guarded(const TSlot& Slot, const char* Operation, F Call) {
+  try {
+    return Call(*Slot.Module);
+  } catch (const std::exception& e) {
+    LogError("TBoost.Execute " + Slot.Row->Slot + "." + Operation + ": " + e.what());
+    throw;
+  } catch (...) {
+    LogError("TBoost.Execute " + Slot.Row->Slot + "." + Operation + ": unknown error");
+    throw;
+  }
 }
 
 bool TBoost::IsBoosted() const {
@@ -135,7 +175,8 @@ void TBoost::Restore() {
 }
 
 void TBoost::ExitGameDesktop() {
-  if (GameDesk) GameDesk->Restore();
+  for (const TSlot& slot : fModules)
+    if (slot.Module && slot.Row->Hook == TModuleHook::GameDesktopExit) slot.Module->Restore();
 }
 
 void TBoost::PrepareProgress() {
@@ -143,13 +184,9 @@ void TBoost::PrepareProgress() {
   const TProgressEvent hook = [this](void*, TProgressItemKind, const std::string&, bool) {
     ProgressHook();
   };
-  for (TBoostBase* m : {fProcBoost.get(), fSvcBoost.get()})
-    if (m) m->SetProgressHook(hook, this);
-  for (TBoostBase* m : {GameMode.get(), Monitor.get(), fOverClock.get(), fRAMClear.get(),
-                        Clipboard.get(), Power.get(), AutoUpdate.get()}) {
-    if (!m) continue;
-    m->SetProgressHook(hook, this);
-    if (m->IsEnabled()) ++fEnabledModuleCount;
+  for (TSlot* slot : Ordered(&TBoostModuleRow::ProgressOrder)) {
+    slot->Module->SetProgressHook(hook, this);
+    if (slot->Row->ProgressCounted && slot->Module->IsEnabled()) ++fEnabledModuleCount;
   }
 }
 
@@ -203,10 +240,8 @@ bool TBoost::RunPass() {
       LogWithGdi("=====Start======");
       LogDebug("");
       LogDebug("Set All fStop = False");
-      for (TBoostBase* m :
-           {fSvcBoost.get(), fProcBoost.get(), fRAMClear.get(), Clipboard.get(), Power.get(),
-            AutoUpdate.get(), Priority.get(), Monitor.get(), GameMode.get()})
-        if (m) m->ResetStop();
+      for (const TSlot& slot : fModules)
+        if (slot.Module && slot.Row->Stoppable) slot.Module->ResetStop();
       LogWithGdi("TBoost.Execute 3");
       if (fOperation & osBoost) BoostSequence();
       if (fOperation & osRestore) RestoreSequence();
@@ -224,59 +259,37 @@ void TBoost::BoostSequence() {
   LogWithGdi("TBoost.Execute 4 osBoost");
   fTotalItems = 5;
   fOptimizedItems = 0;
-  if (!fileutil::FileExists(fTempFile) && !fileutil::WriteFileBytes(fTempFile, ""))
+  if (fMemUsage) fMemUsage->BeginMeasure();
+  if (!fileutil::FileExists(fTempFile) && !CreateStateFile(fTempFile))
     LogError("CreateTempFile Err:" + SystemErrorText("Cannot create file", fTempFile));
 
-  const auto counted = [](TBoostBase* m) { return dynamic_cast<ICountedBoost*>(m); };
-  if (Monitor) {
-    LogWithGdi("Boost Monitor");
-    Monitor->Boost();
-  }
-  if (fOverClock) {
-    LogWithGdi("Boost OverClock");
-    fOverClock->Boost();
-  }
-  if (fSvcBoost) {
-    LogWithGdi("Boost Service");
-    fSvcBoost->Boost();
-    if (auto* c = counted(fSvcBoost.get())) {
-      fTotalItems += c->GetDoneCount();
-      fOptimizedItems += c->GetDoneCount();
+  for (TSlot* slot : Ordered(&TBoostModuleRow::PassOrder)) {
+    LogWithGdi("Boost " + slot->Row->PassName);
+    const bool result = Guarded(*slot, "Boost", [](TBoostBase& m) { return m.Boost(); });
+    TBoostBase& m = *slot->Module;
+    switch (slot->Row->Count) {
+      case TItemCount::None:
+        break;
+      case TItemCount::BoostResult:
+        if (result) ++fOptimizedItems;
+        break;
+      case TItemCount::DoneCount:
+        fTotalItems += m.DoneCount().value_or(0);
+        fOptimizedItems += m.DoneCount().value_or(0);
+        break;
+      case TItemCount::ActionAndDone:
+        fTotalItems += m.ActionCount().value_or(0);
+        fOptimizedItems += m.DoneCount().value_or(0);
+        break;
     }
-  }
-  if (fProcBoost) {
-    LogWithGdi("Boost Process");
-    fProcBoost->Boost();
-    if (auto* c = counted(fProcBoost.get())) {
-      fTotalItems += c->GetActionCount();
-      fOptimizedItems += c->GetDoneCount();
-    }
-  }
-  const std::pair<TBoostBase*, const char*> simple[] = {
-      {fRAMClear.get(), "Boost RAM"},       {Clipboard.get(), "Boost Clipboard"},
-      {Power.get(), "Boost Power Schemes"}, {AutoUpdate.get(), "Boost AutoUpdate"},
-      {GameMode.get(), "Boost GameMode"},
-  };
-  for (const auto& [module, line] : simple) {
-    if (!module) continue;
-    LogWithGdi(line);
-    if (module->Boost()) ++fOptimizedItems;
   }
 }
 
 void TBoost::RestoreSequence() {
   LogWithGdi("TBoost.Execute 5 osRestore");
-  const std::pair<TBoostBase*, const char*> order[] = {
-      {Monitor.get(), "Restore Monitor"},     {fOverClock.get(), "Restore OverClock"},
-      {fSvcBoost.get(), "Restore Service"},   {fProcBoost.get(), "Restore Process"},
-      {fRAMClear.get(), "Restore RAM"},       {Clipboard.get(), "Restore Clipboard"},
-      {Power.get(), "Restore Power Schemes"}, {AutoUpdate.get(), "Restore AutoUpdate"},
-      {GameMode.get(), "Restore GameMode"},
-  };
-  for (const auto& [module, line] : order) {
-    if (!module) continue;
-    LogWithGdi(line);
-    module->Restore();
+  for (TSlot* slot : Ordered(&TBoostModuleRow::PassOrder)) {
+    LogWithGdi("Restore " + slot->Row->PassName);
+    Guarded(*slot, "Restore", [](TBoostBase& m) { m.Restore(); });
   }
   if (!fStop) {
     LogWithGdi("TBoost.Execute 6 osRestore Over");

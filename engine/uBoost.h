@@ -10,29 +10,14 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/uBoostBase.h"
+#include "engine/uBoostTable.h"
 #include "platform/Types.h"
 
 // What a pass does.
 enum TOperation : uint8_t { osBoost = 1, osRestore = 2, osStop = 4 };
-
-// Creates one module: (Path, SettingsFile, StateFile).
-using TModuleFactory = std::function<std::unique_ptr<TBoostBase>(
-    const std::string&, const std::string&, const std::string&)>;
-
-// The modules the orchestrator builds; an empty factory means the module does not
-// exist in this build, and every step that uses it is skipped.
-struct TBoostModules {
-  TModuleFactory OverClock, Service, Process, RAMClear, Clipboard, Power, AutoUpdate, Priority,
-      Monitor, GameMode, GameDesk;
-  // Gives the power module the plan's name and description texts.
-  std::function<void(TBoostBase&, const std::string&, const std::string&)> SetPowerSchText;
-  // The language object's message lookup (key, default) for those texts.
-  std::function<std::string(const std::string&, const std::string&)> GetMessage;
-};
-// The modules of this build (engine/uBoostModules.cpp).
-TBoostModules DefaultBoostModules();
 
 class TBoost {
  public:
@@ -41,8 +26,10 @@ class TBoost {
   // Runs a function on the main thread and waits for it.
   using TSynchronize = std::function<void(const std::function<void()>&)>;
 
+  // Builds the modules of the table in its order, then the (sleeping) worker thread. A
+  // counted module that does not report its counts is refused (std::logic_error).
   TBoost(const std::string& Path, const std::string& SettingsFile, const std::string& StateFile,
-         TFinishEvent OnFinish, void* FinishSender, TBoostModules Modules = DefaultBoostModules());
+         TFinishEvent OnFinish, void* FinishSender, TBoostModules Modules);
   // Stops the pass, wakes and waits for the thread, releases the modules.
   ~TBoost();
   TBoost(const TBoost&) = delete;
@@ -65,6 +52,8 @@ class TBoost {
   int32_t OptimizedItems() const { return fOptimizedItems; }
   bool Succeeded() const { return fSucceeded; }
   bool Suspended() const { return fSuspended; }
+  // The module built for a slot of the table; null when the slot is empty.
+  TBoostBase* Module(const std::string& Slot) const;
 
  private:
   void Execute();
@@ -77,8 +66,16 @@ class TBoost {
   void ProgressStep();
   void Resume();
   void SuspendSelf();
+  struct TSlot {
+    const TBoostModuleRow* Row;
+    std::unique_ptr<TBoostBase> Module;
+  };
+  // The built modules ordered by a column of the table (rows with 0 left out).
+  std::vector<TSlot*> Ordered(int TBoostModuleRow::*Column);
+  // Runs a module's Boost or Restore; an error that leaves it is logged with the
+  // module's slot and passed on.
   template <typename F>
-  void ForModules(F f);
+  auto Guarded(const TSlot& Slot, const char* Operation, F Call);
 
   std::atomic<bool> fStop{false};
   std::atomic<bool> fExit{false};
@@ -94,8 +91,9 @@ class TBoost {
   std::atomic<int32_t> fOptimizedItems{0};
   std::atomic<int32_t> fEnabledModuleCount{0};
 
-  std::unique_ptr<TBoostBase> fOverClock, fSvcBoost, fProcBoost, fRAMClear, Clipboard, Power,
-      AutoUpdate, Priority, Monitor, GameMode, GameDesk;
+  TBoostModuleTable fTable;
+  std::vector<TSlot> fModules;  // in construction order
+  std::unique_ptr<TMemorySampler> fMemUsage;
 
   // The thread sleeps on fResumeEvent while fSuspended is set.
   std::atomic<bool> fSuspended{true};

@@ -75,6 +75,8 @@ bool TBoostBase::HasRestoreData() {
   throw EAbstractError();
 }
 
+void TBoostBase::SetPowerSchText(const std::string&, const std::string&) {}
+
 void TBoostBase::SetProgressHook(TProgressEvent Code, void* Sender) {
   OnProgress = std::move(Code);
   fProgressSender = Sender;

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -58,6 +59,21 @@ class TBoostBase {
   virtual void Stop();  // sets fStop
   virtual bool HasRestoreData();
 
+  // Figures the orchestrator and its summary read of some modules; a module that keeps
+  // the figure answers it, every other module answers nothing.
+  struct TOverClockGain {
+    double GPUPercent = 0;
+    double MemPercent = 0;
+  };
+  virtual std::optional<int32_t> ActionCount() const { return std::nullopt; }
+  virtual std::optional<int32_t> DoneCount() const { return std::nullopt; }
+  virtual std::optional<int32_t> CandidateCount() const { return std::nullopt; }
+  virtual std::optional<int32_t> ProcessCount() const { return std::nullopt; }
+  virtual std::optional<TOverClockGain> OverClockGain() const { return std::nullopt; }
+  // The power plan's name and description, given by the orchestrator to the module
+  // that creates the plan (the language object's texts). Ignored by the others.
+  virtual void SetPowerSchText(const std::string& Name, const std::string& Description);
+
   void ResetStop() { fStop = false; }
   bool Stopped() const { return fStop; }
   void SetProgressHook(TProgressEvent Code, void* Sender);
@@ -83,13 +99,4 @@ class TBoostBase {
   std::unique_ptr<TIniFile> fTempIni;
   TProgressEvent OnProgress;
   void* fProgressSender = nullptr;
-};
-
-// Modules the orchestrator counts through their own figures rather than through
-// their Boost result (the process and service modules).
-class ICountedBoost {
- public:
-  virtual ~ICountedBoost() = default;
-  virtual int32_t GetActionCount() const = 0;
-  virtual int32_t GetDoneCount() const = 0;
 };

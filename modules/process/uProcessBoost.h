@@ -18,6 +18,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,7 +34,7 @@ std::string EncodeStartCommand(const std::string& command);
 // The way back; characters the ANSI code page could not hold come back as "?".
 std::string DecodeStartCommand(const std::string& encoded);
 
-class TProcessBoost : public TBoostBase, public ICountedBoost {
+class TProcessBoost : public TBoostBase {
  public:
   // Enables "SeDebugPrivilege", checks psapi.dll's image-path function and reads
   // back the names of section "Process" of the restore file (the done count).
@@ -75,8 +76,11 @@ class TProcessBoost : public TBoostBase, public ICountedBoost {
   void ClearRestoreSection();
 
   // ---- figures for the orchestrator
-  int32_t GetActionCount() const override { return fActionCount; }
-  int32_t GetDoneCount() const override { return fDoneCount; }
+  int32_t GetActionCount() const { return fActionCount; }
+  int32_t GetDoneCount() const { return fDoneCount; }
+  std::optional<int32_t> ActionCount() const override { return GetActionCount(); }
+  std::optional<int32_t> DoneCount() const override { return GetDoneCount(); }
+  std::optional<int32_t> ProcessCount() const override { return GetProcessCount(); }
 
   std::vector<std::string>& BlackList() { return fBlackList; }
   std::vector<std::string>& WhiteList() { return fWhiteList; }

@@ -243,11 +243,7 @@ std::function<TBoostModules()> SlowMonitor(uint32_t ms, bool fails = false) {
     Script slow;
     slow.boostMs = ms;
     slow.throwOnBoost = fails;
-    TBoostModules m;
-    m.Monitor = [slow](const std::string& p, const std::string& s, const std::string& t) {
-      return std::make_unique<enginetest::FakeModule>("Monitor", slow, calls, p, s, t);
-    };
-    return m;
+    return enginetest::FakeModules(calls, {{"Monitor", slow}}, {"Monitor"});
   };
 }
 

@@ -1,14 +1,17 @@
 // Fake boost modules and helpers for the orchestrator tests.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "app/uBoostModules.h"
 #include "config/IniFiles.h"
 #include "engine/uBoost.h"
 #include "engine/uBoostBase.h"
@@ -53,11 +56,13 @@ struct Script {
 };
 
 // A module that records its calls and keeps one restore section named after it.
-class FakeModule : public TBoostBase, public ICountedBoost {
+class FakeModule : public TBoostBase {
  public:
   FakeModule(std::string name, Script script, Calls& calls, const std::string& path,
              const std::string& settings, const std::string& state)
-      : TBoostBase(path, settings, state), name_(std::move(name)), script_(script), calls_(calls) {}
+      : TBoostBase(path, settings, state), name_(std::move(name)), script_(script), calls_(calls) {
+    calls_.Add(name_ + ".Create");
+  }
 
   bool IsEnabled() override { return script_.enabled; }
   void SetEnabled(bool) override {}
@@ -76,8 +81,15 @@ class FakeModule : public TBoostBase, public ICountedBoost {
     if (HasRestoreData()) fTempIni->EraseSection(name_);
   }
   bool HasRestoreData() override { return HasSectionKeys(name_); }
-  int32_t GetActionCount() const override { return script_.actions; }
-  int32_t GetDoneCount() const override { return script_.done; }
+  void Stop() override {
+    calls_.Add(name_ + ".Stop");
+    TBoostBase::Stop();
+  }
+  std::optional<int32_t> ActionCount() const override { return script_.actions; }
+  std::optional<int32_t> DoneCount() const override { return script_.done; }
+  void SetPowerSchText(const std::string& name, const std::string& description) override {
+    calls_.Add(name_ + ".SetPowerSchText " + name + " / " + description);
+  }
 
  private:
   std::string name_;
@@ -85,27 +97,29 @@ class FakeModule : public TBoostBase, public ICountedBoost {
   Calls& calls_;
 };
 
-// Every slot filled with a fake module; scripts by slot name.
-inline TBoostModules FakeModules(Calls& calls, std::map<std::string, Script> scripts = {}) {
-  const auto slot = [&](const std::string& name) -> TModuleFactory {
+// The name a fake module goes by in the calls: the pass's name where it has one.
+inline std::string FakeName(const TBoostModuleRow& row) {
+  if (row.PassName.empty()) return row.Slot;
+  return row.PassName == "Power Schemes" ? "Power" : row.PassName;
+}
+
+// The program's module table with a fake module in the slots named (all when none
+// are), scripted by fake name; the other slots are empty.
+inline TBoostModules FakeModules(Calls& calls, std::map<std::string, Script> scripts = {},
+                                 const std::vector<std::string>& only = {}) {
+  TBoostModules m = DefaultBoostModules();
+  for (TBoostModuleRow& row : m.Table) {
+    const std::string name = FakeName(row);
+    if (!only.empty() && std::find(only.begin(), only.end(), name) == only.end()) {
+      row.Make = nullptr;
+      continue;
+    }
     const Script script = scripts.count(name) ? scripts[name] : Script{};
-    return
-        [name, script, &calls](const std::string& p, const std::string& s, const std::string& t) {
-          return std::make_unique<FakeModule>(name, script, calls, p, s, t);
-        };
-  };
-  TBoostModules m;
-  m.OverClock = slot("OverClock");
-  m.Service = slot("Service");
-  m.Process = slot("Process");
-  m.RAMClear = slot("RAM");
-  m.Clipboard = slot("Clipboard");
-  m.Power = slot("Power");
-  m.AutoUpdate = slot("AutoUpdate");
-  m.Priority = slot("Priority");
-  m.Monitor = slot("Monitor");
-  m.GameMode = slot("GameMode");
-  m.GameDesk = slot("GameDesk");
+    row.Make = [name, script, &calls](const std::string& p, const std::string& s,
+                                      const std::string& t) {
+      return std::make_unique<FakeModule>(name, script, calls, p, s, t);
+    };
+  }
   return m;
 }
 

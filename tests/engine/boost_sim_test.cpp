@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <functional>
 
 #include "tests/engine/EngineMachine.h"
 
@@ -23,7 +25,119 @@ std::vector<std::string> Between(const std::vector<std::string>& lines, const st
   return std::vector<std::string>(b, e + 1);
 }
 
-TEST(Orchestrator, BoostPassRunsTheModulesInOrderAndLeavesTheMachineBoosted) {
+std::vector<std::string> Names(const std::vector<std::string>& names, const std::string& call) {
+  std::vector<std::string> calls;
+  for (const auto& name : names)
+    calls.push_back(name + "." + call);
+  return calls;
+}
+
+const std::vector<std::string> kPassOrder = {"Monitor", "OverClock",  "Service",
+                                             "Process", "RAM",        "Clipboard",
+                                             "Power",   "AutoUpdate", "GameMode"};
+
+// Every list the orchestrator keeps of its modules comes from the program's module
+// table: construction, both passes, stop at teardown, the game desktop's exit, reset
+// before a pass and the switches progress preparation counts.
+TEST(ModuleTable, TheOrchestratorBuildsRunsAndStopsTheModulesInTheirOrder) {
+  Session session;
+  sim::ScopedMachine m{Machine().File(kTemp, "[RAM]\r\nDone=1\r\n")};
+  Program program;
+  const std::vector<std::string> built = {"OverClock", "Service",  "Process",    "RAM",
+                                          "Clipboard", "Power",    "AutoUpdate", "Priority",
+                                          "Monitor",   "GameMode", "GameDesk"};
+  const std::vector<std::string> stopped = {"Service",   "Process", "RAM",
+                                            "Clipboard", "Power",   "AutoUpdate",
+                                            "Priority",  "Monitor", "GameMode"};
+  struct Row {
+    const char* name;
+    std::function<void(TBoost&, Finish&)> run;
+    std::vector<std::string> calls;  // after construction, through teardown
+  };
+  const auto pass = [](void (TBoost::*request)()) {
+    return [request](TBoost& boost, Finish& finish) {
+      (boost.*request)();
+      ASSERT_TRUE(finish.Wait());
+    };
+  };
+  const std::vector<Row> rows = {
+      {"teardown only", [](TBoost&, Finish&) {}, {}},
+      {"boost pass", pass(&TBoost::Boost), Names(kPassOrder, "Boost")},
+      {"restore pass", pass(&TBoost::Restore), Names(kPassOrder, "Restore")},
+      {"game desktop exit",
+       [](TBoost& boost, Finish&) { boost.ExitGameDesktop(); },
+       {"GameDesk.Restore"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Calls calls;
+    Finish finish;
+    {
+      TBoost boost(kData, kSettings, kTemp, finish.Callback(), nullptr, FakeModules(calls));
+      std::vector<std::string> create = Names(built, "Create");
+      create.push_back(
+          "Power.SetPowerSchText Velmoran Power Plan / Activate it when you switch to Gaming "
+          "Mode for boosting.");
+      ASSERT_EQ(calls.Get(), create);
+      row.run(boost, finish);
+    }
+    std::vector<std::string> after = calls.Get();
+    after.erase(after.begin(), after.begin() + built.size() + 1);
+    std::vector<std::string> expected = row.calls;
+    for (const auto& stop : Names(stopped, "Stop"))
+      expected.push_back(stop);
+    EXPECT_EQ(after, expected);
+  }
+  const std::vector<std::string> log = RunLogLines(m);
+  for (const char* slot : {"fOverClock", "fSvcBoost", "fProcBoost", "fRAMClear"})
+    EXPECT_NE(std::find(log.begin(), log.end(), std::string("TBoost.Create ") + slot + "True"),
+              log.end());
+
+  // Before a pass every module but the overclock and game desktop ones is reset.
+  Calls calls;
+  Finish finish;
+  TBoost boost(kData, kSettings, kTemp, finish.Callback(), nullptr, FakeModules(calls));
+  for (const TBoostModuleRow& row : DefaultBoostModules().Table)
+    boost.Module(row.Slot)->Stop();
+  boost.Boost();
+  ASSERT_TRUE(finish.Wait());
+  for (const TBoostModuleRow& row : DefaultBoostModules().Table) {
+    const bool reset = std::find(stopped.begin(), stopped.end(), FakeName(row)) != stopped.end();
+    EXPECT_EQ(boost.Module(row.Slot)->Stopped(), !reset) << row.Slot;
+  }
+
+  // Progress preparation counts the switches of the simple modules, the monitor and the
+  // overclock module: one module switched on at a time.
+  const std::vector<std::string> counted = {"GameMode",  "Monitor", "OverClock", "RAM",
+                                            "Clipboard", "Power",   "AutoUpdate"};
+  for (const auto& name : built) {
+    std::map<std::string, Script> scripts;
+    for (const auto& other : built)
+      scripts[other].enabled = other == name;
+    Calls quiet;
+    TBoost one(kData, kSettings, kTemp, nullptr, nullptr, FakeModules(quiet, scripts));
+    one.PrepareProgress();
+    const bool isCounted = std::find(counted.begin(), counted.end(), name) != counted.end();
+    EXPECT_EQ(one.EnabledModuleCount(), isCounted ? 1 : 0) << name;
+  }
+}
+
+TEST(ModuleTable, ACountedModuleWithoutCountsIsRefusedBeforeAnyThreadStarts) {
+  Session session;
+  sim::ScopedMachine m{Machine()};
+  Program program;
+  TBoostModules modules = DefaultBoostModules();
+  for (TBoostModuleRow& row : modules.Table) {
+    row.Make = nullptr;
+    if (row.Slot == "fSvcBoost")
+      row.Make = [](const std::string& p, const std::string& s, const std::string& t) {
+        return std::make_unique<TBoostBase>(p, s, t);
+      };
+  }
+  EXPECT_THROW(TBoost(kData, kSettings, kTemp, nullptr, nullptr, modules), std::logic_error);
+}
+
+TEST(Orchestrator, BoostPassCountsItsItemsAndLeavesTheMachineBoosted) {
   Session session;
   sim::ScopedMachine m{Machine()};
   Program program;
@@ -33,14 +147,20 @@ TEST(Orchestrator, BoostPassRunsTheModulesInOrderAndLeavesTheMachineBoosted) {
   process.actions = 4;
   process.done = 3;
   Script service;
+  service.actions = 7;  // only its done count counts
   service.done = 2;
   Script power;
   power.boostResult = false;
   std::string requestTime;
+  std::atomic<int> synchronized{0};
   {
     TBoost boost(
         kData, kSettings, kTemp, finish.Callback(), nullptr,
         FakeModules(calls, {{"Process", process}, {"Service", service}, {"Power", power}}));
+    boost.SetSynchronizer([&](const std::function<void()>& step) {
+      ++synchronized;
+      step();
+    });
     EXPECT_FALSE(boost.IsBoosted());
     boost.PrepareProgress();
     boost.Boost();
@@ -52,20 +172,20 @@ TEST(Orchestrator, BoostPassRunsTheModulesInOrderAndLeavesTheMachineBoosted) {
     // done count as optimised, processes theirs, the simple modules their results.
     EXPECT_EQ(boost.TotalItems(), 5 + 2 + 4);
     EXPECT_EQ(boost.OptimizedItems(), 2 + 3 + 4);
-    // Every enabled simple module reported progress once, on the main thread's behalf.
+    // Every module that reported progress was counted on the main thread's behalf.
     EXPECT_EQ(boost.EnabledModuleCount(), 7);
     EXPECT_EQ(boost.ProgressCount(), 9);
+    EXPECT_EQ(synchronized, 9);
     // After calling back, the worker goes to sleep until the next request.
     for (int i = 0; i < 1000 && !boost.Suspended(); ++i)
       plat::Sleep(1);
     EXPECT_TRUE(boost.Suspended());
   }
-  EXPECT_EQ(calls.Get(),
-            (std::vector<std::string>{"Monitor.Boost", "OverClock.Boost", "Service.Boost",
-                                      "Process.Boost", "RAM.Boost", "Clipboard.Boost",
-                                      "Power.Boost", "AutoUpdate.Boost", "GameMode.Boost"}));
-  // The copy in the logs holds the same lines.
-  EXPECT_EQ(m.ReadFile(kBoostCopy), m.ReadFile(kTemp));
+  // The state file is UTF-16 with its byte-order mark, and the copy in the logs holds
+  // the same bytes.
+  const std::string temp = m.ReadFile(kTemp);
+  EXPECT_EQ(temp.substr(0, 2), "\xFF\xFE");
+  EXPECT_EQ(m.ReadFile(kBoostCopy), temp);
   EXPECT_NE(Text(m, kTemp).find("[GameMode]\r\nDone=1\r\n"), std::string::npos);
 
   const std::vector<std::string> log = RunLogLines(m);
@@ -77,7 +197,6 @@ TEST(Orchestrator, BoostPassRunsTheModulesInOrderAndLeavesTheMachineBoosted) {
                 "Boost AutoUpdate", "Boost GameMode", "TBoost.Execute 7 Over",
                 "TBoost.Execute 8 : -1", "Call Back Finish Function"}));
   EXPECT_NE(std::find(log.begin(), log.end(), "TBoost.Execute 11 Thread Supend"), log.end());
-  EXPECT_NE(std::find(log.begin(), log.end(), "TBoost.Create fOverClockTrue"), log.end());
 
   // The request marked the operation in the settings file.
   TSafeIniFile settings;
@@ -86,7 +205,7 @@ TEST(Orchestrator, BoostPassRunsTheModulesInOrderAndLeavesTheMachineBoosted) {
   EXPECT_EQ(settings.ReadString("Boost", "Lastboosttime", ""), requestTime);
 }
 
-TEST(Orchestrator, RestorePassUndoesInTheSameOrderAndRemovesTheStateFile) {
+TEST(Orchestrator, RestorePassRemovesTheStateFile) {
   Session session;
   sim::ScopedMachine m{Machine().File(kTemp, "[RAM]\r\nDone=1\r\n")};
   Program program;
@@ -102,10 +221,6 @@ TEST(Orchestrator, RestorePassUndoesInTheSameOrderAndRemovesTheStateFile) {
   }
   EXPECT_FALSE(m.Exists(kTemp));
   EXPECT_FALSE(m.Exists(kBoostCopy));
-  EXPECT_EQ(calls.Get(),
-            (std::vector<std::string>{"Monitor.Restore", "OverClock.Restore", "Service.Restore",
-                                      "Process.Restore", "RAM.Restore", "Clipboard.Restore",
-                                      "Power.Restore", "AutoUpdate.Restore", "GameMode.Restore"}));
   const std::vector<std::string> log = RunLogLines(m);
   EXPECT_EQ(
       Between(log, "TBoost.Execute 5 osRestore", "Call Back Finish Function"),
@@ -116,27 +231,43 @@ TEST(Orchestrator, RestorePassUndoesInTheSameOrderAndRemovesTheStateFile) {
           "TBoost.Execute 7 Over", "Call Back Finish Function"}));
 }
 
-TEST(Orchestrator, AnErrorInARestoreKeepsTheMachineBoostedAndEndsTheThread) {
-  Session session;
-  sim::ScopedMachine m{Machine().File(kTemp, "[RAM]\r\nDone=1\r\n")};
-  Program program;
-  Calls calls;
-  Finish finish;
-  Script failing;
-  failing.throwOnRestore = true;
-  {
-    TBoost boost(kData, kSettings, kTemp, finish.Callback(), nullptr,
-                 FakeModules(calls, {{"Process", failing}}));
-    boost.Restore();
-    EXPECT_FALSE(finish.Wait(60000));
-    EXPECT_EQ(finish.count(), 0);
+// An error that leaves a module ends the pass: the later modules do not run, the
+// closing steps do, the error log names the module, and no finish callback comes. After
+// a failed restore the machine still counts as boosted.
+TEST(Orchestrator, AnErrorInAModuleEndsThePassAndTheThread) {
+  struct Row {
+    const char* name;
+    bool restore;
+    const char* skipped;
+    const char* error;
+  };
+  for (const Row& row :
+       {Row{"boost", false, "Boost RAM", "TBoost.Execute fProcBoost.Boost: Process failed"},
+        Row{"restore", true, "Restore RAM", "TBoost.Execute fProcBoost.Restore: Process failed"}}) {
+    SCOPED_TRACE(row.name);
+    Session session;
+    sim::ScopedMachine m{Machine().File(kTemp, "[RAM]\r\nDone=1\r\n")};
+    Program program;
+    Calls calls;
+    Finish finish;
+    Script failing;
+    failing.throwOnBoost = !row.restore;
+    failing.throwOnRestore = row.restore;
+    {
+      TBoost boost(kData, kSettings, kTemp, finish.Callback(), nullptr,
+                   FakeModules(calls, {{"Process", failing}}));
+      row.restore ? boost.Restore() : boost.Boost();
+      EXPECT_FALSE(finish.Wait(60000));
+      EXPECT_EQ(finish.count(), 0);
+    }
+    EXPECT_TRUE(m.Exists(kTemp));
+    const std::vector<std::string> log = RunLogLines(m);
+    EXPECT_EQ(std::find(log.begin(), log.end(), row.skipped), log.end());
+    EXPECT_NE(std::find(log.begin(), log.end(), "TBoost.Execute 8 : -1"), log.end());
+    EXPECT_EQ(std::find(log.begin(), log.end(), "Call Back Finish Function"), log.end());
+    const std::vector<std::string> errors = LogMessages(Text(m, kLogs + "VlxMiniException.log"));
+    EXPECT_NE(std::find(errors.begin(), errors.end(), row.error), errors.end());
   }
-  EXPECT_TRUE(m.Exists(kTemp));
-  EXPECT_EQ(calls.Get().back(), "Process.Restore");
-  const std::vector<std::string> log = RunLogLines(m);
-  EXPECT_EQ(std::find(log.begin(), log.end(), "Restore RAM"), log.end());
-  EXPECT_NE(std::find(log.begin(), log.end(), "TBoost.Execute 8 : -1"), log.end());
-  EXPECT_EQ(std::find(log.begin(), log.end(), "Call Back Finish Function"), log.end());
 }
 
 TEST(Orchestrator, BoostWithEverySimpleModuleOffStillCopiesTheStateFile) {
@@ -161,7 +292,7 @@ TEST(Orchestrator, BoostWithEverySimpleModuleOffStillCopiesTheStateFile) {
   }
   EXPECT_TRUE(m.Exists(kTemp));
   EXPECT_TRUE(m.Exists(kBoostCopy));
-  EXPECT_EQ(m.ReadFile(kTemp), "");
+  EXPECT_EQ(m.ReadFile(kTemp), std::string("\xFF\xFE", 2));
 }
 
 TEST(Orchestrator, ASecondRequestDuringAPassStartsNoPassOfItsOwn) {

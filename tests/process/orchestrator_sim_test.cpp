@@ -25,7 +25,7 @@ TEST(ProcessInOrchestrator, ABoostPassEndsTheProcessesAndARestorePassStartsExplo
   Program program;
   {
     enginetest::Finish finish;
-    TBoost boost(kData, kSettings, kTemp, finish.Callback(), nullptr);
+    TBoost boost(kData, kSettings, kTemp, finish.Callback(), nullptr, DefaultBoostModules());
     boost.PrepareProgress();
     boost.Boost();
     ASSERT_TRUE(finish.Wait());
@@ -47,7 +47,7 @@ TEST(ProcessInOrchestrator, ABoostPassEndsTheProcessesAndARestorePassStartsExplo
   const size_t before = m.machine().processes.size();
   {
     enginetest::Finish finish;
-    TBoost boost(kData, kSettings, kTemp, finish.Callback(), nullptr);
+    TBoost boost(kData, kSettings, kTemp, finish.Callback(), nullptr, DefaultBoostModules());
     boost.PrepareProgress();
     boost.Restore();
     ASSERT_TRUE(finish.Wait());

@@ -1,0 +1,49 @@
+// The one list of boost modules. Each row says, for one module: its slot, whether
+// its construction is logged, its position in the boost and restore passes, its place
+// in progress preparation (and whether its switch counts there), whether it takes part
+// in stop and reset, how its boost counts toward the summary, and the hooks it gets.
+// Rows are in construction order. A module joins the program with its folder under
+// modules/ (or display/) and its factory in its row; a row without a factory is an
+// empty slot, skipped by every step.
+#include "app/uBoostModules.h"
+
+#include "config/PBoostLanguage.h"
+#include "modules/process/uPriorityController.h"
+#include "modules/process/uProcessController.h"
+
+namespace {
+
+template <typename T>
+TModuleFactory Make() {
+  return [](const std::string& path, const std::string& settings, const std::string& state) {
+    return std::make_unique<T>(path, settings, state);
+  };
+}
+
+using C = TItemCount;
+using S = TSummaryUse;
+using H = TModuleHook;
+
+}  // namespace
+
+TBoostModules DefaultBoostModules() {
+  TBoostModules m;
+  // clang-format off
+  m.Table = {
+    // slot         module                        create pass pass name       progress counted stop   count            summary            hook
+    {"fOverClock", {},                            true,  2,   "OverClock",     5,      true,   false, C::None,          S::None,           H::None},
+    {"fSvcBoost",  {},                            true,  3,   "Service",       2,      false,  true,  C::DoneCount,     S::None,           H::None},
+    {"fProcBoost", Make<TProcessController>(),    true,  4,   "Process",       1,      false,  true,  C::ActionAndDone, S::None,           H::None},
+    {"fRAMClear",  {},                            true,  5,   "RAM",           6,      true,   true,  C::BoostResult,   S::ReleasedMemory, H::None},
+    {"Clipboard",  {},                            false, 6,   "Clipboard",     7,      true,   true,  C::BoostResult,   S::None,           H::None},
+    {"Power",      {},                            false, 7,   "Power Schemes", 8,      true,   true,  C::BoostResult,   S::None,           H::PowerSchText},
+    {"AutoUpdate", {},                            false, 8,   "AutoUpdate",    9,      true,   true,  C::BoostResult,   S::None,           H::None},
+    {"Priority",   Make<TPriorityController>(),   false, 0,   "",              0,      false,  true,  C::None,          S::None,           H::None},
+    {"Monitor",    {},                            false, 1,   "Monitor",       4,      true,   true,  C::None,          S::None,           H::None},
+    {"GameMode",   {},                            false, 9,   "GameMode",      3,      true,   true,  C::BoostResult,   S::None,           H::None},
+    {"GameDesk",   {},                            false, 0,   "",              0,      false,  false, C::None,          S::ExtraItem,      H::GameDesktopExit},
+  };
+  // clang-format on
+  m.GetMessage = [](const std::string& key, const std::string& def) { return GetMsg(key, def); };
+  return m;
+}
