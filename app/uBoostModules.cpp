@@ -7,9 +7,12 @@
 // empty slot, skipped by every step.
 #include "app/uBoostModules.h"
 
+#include <random>
+
 #include "config/PBoostLanguage.h"
 #include "modules/process/uPriorityController.h"
 #include "modules/process/uProcessController.h"
+#include "platform/Platform.h"
 
 namespace {
 
@@ -45,5 +48,9 @@ TBoostModules DefaultBoostModules() {
   };
   // clang-format on
   m.GetMessage = [](const std::string& key, const std::string& def) { return GetMsg(key, def); };
+  m.Random = [](int32_t range) {
+    std::mt19937 generator(static_cast<uint32_t>(plat::GetTickCount64()));
+    return static_cast<int32_t>(std::uniform_int_distribution<int32_t>(0, range - 1)(generator));
+  };
   return m;
 }

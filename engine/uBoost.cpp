@@ -1,8 +1,10 @@
 #include "engine/uBoost.h"
 
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
+#include "config/IniFiles.h"
 #include "config/PSafeIniFile.h"
 #include "config/UnitGAConfig.h"
 #include "diag/uAppLog.h"
@@ -59,6 +61,7 @@ TBoost::TBoost(const std::string& Path, const std::string& SettingsFile,
   fOperation = osBoost;
   fSucceeded = false;
   if (Modules.MakeMemorySampler) fMemUsage = Modules.MakeMemorySampler();
+  fRandom = std::move(Modules.Random);
 
   // Every module exists before the thread does, so a module that cannot be built
   // leaves no thread behind.
@@ -236,6 +239,7 @@ bool TBoost::RunPass() {
       leave = true;
     } else {
       fProgressCount = 0;
+      fBoostRan = false;
       LogDebug("");
       LogWithGdi("=====Start======");
       LogDebug("");
@@ -251,12 +255,21 @@ bool TBoost::RunPass() {
     // the thread: the finish callback is not called.
     failed = true;
   }
-  ClosingSteps();
+  try {
+    ClosingSteps();
+  } catch (const std::exception& e) {
+    // A failing summary ends the thread like a failing module.
+    LogError(std::string("TBoost.Execute 7: ") + e.what());
+    failed = true;
+  } catch (...) {
+    failed = true;
+  }
   return !(leave || failed);
 }
 
 void TBoost::BoostSequence() {
   LogWithGdi("TBoost.Execute 4 osBoost");
+  fBoostRan = true;
   fTotalItems = 5;
   fOptimizedItems = 0;
   if (fMemUsage) fMemUsage->BeginMeasure();
@@ -301,11 +314,111 @@ void TBoost::ClosingSteps() {
   LogWithGdi("TBoost.Execute 7 Over");
   if (fileutil::FileExists(fTempFile)) {
     fSucceeded = true;
-    if (fOperation & osBoost) CopyStateFile();
+    if ((fOperation & osBoost) && fBoostRan) {
+      WriteSummary();
+      CopyStateFile();
+    }
     LogWithGdi(std::string("TBoost.Execute 8 : ") + (fileutil::FileExists(fTempFile) ? "-1" : "0"));
   } else {
     fSucceeded = false;
   }
+}
+
+namespace {
+
+constexpr double kKiB = 1024.0;
+constexpr uint64_t kFourGiB = 4ull * 1024 * 1024 * 1024;
+
+// A byte count as the summary shows it: "512 Byte", "1.5 KB", "300.0 MB", "2.0 GB".
+std::string SizeText(int64_t bytes) {
+  const double b = static_cast<double>(bytes);
+  if (bytes < 1024) return txt::IntToStr(bytes) + " Byte";
+  if (b < kKiB * kKiB) return txt::FormatFixed(b / kKiB, 1) + " KB";
+  if (b < kKiB * kKiB * kKiB) return txt::FormatFixed(b / (kKiB * kKiB), 1) + " MB";
+  return txt::FormatFixed(b / (kKiB * kKiB * kKiB), 1) + " GB";
+}
+
+// The next whole number above a percentage, except for exactly 0 and 100.
+double RoundUpPercent(double percent) {
+  if (percent == 0 || percent == 100) return percent;
+  return std::floor(percent) + 1;
+}
+
+}  // namespace
+
+// The performance summary: chart values, released memory and the two percentages,
+// written into the state file for the host.
+void TBoost::WriteSummary() {
+  const int64_t released = fMemUsage ? std::max<int64_t>(fMemUsage->FreedMemory(), 0) : 0;
+  const uint64_t total = fMemUsage ? fMemUsage->TotalPhysical() : 0;
+  int32_t optimized = fOptimizedItems;
+  const int32_t items = fTotalItems;
+  int64_t processes = 0, candidates = 0;
+  double gpuPercent = 0, memPercent = 0;
+  bool releasedSection = false;
+  for (const TSlot& slot : fModules) {
+    if (!slot.Module) continue;
+    TBoostBase& m = *slot.Module;
+    processes += m.ProcessCount().value_or(0);
+    candidates += m.CandidateCount().value_or(0);
+    if (const auto gain = m.OverClockGain()) {
+      gpuPercent += gain->GPUPercent;
+      memPercent += gain->MemPercent;
+    }
+    if (slot.Row->Summary == TSummaryUse::ReleasedMemory && m.HasRestoreData())
+      releasedSection = true;
+    if (slot.Row->Summary == TSummaryUse::ExtraItem && m.IsEnabled()) ++optimized;
+  }
+  const int32_t beforeExtra = fOptimizedItems;
+
+  TIniFile ini(fTempFile);
+  const auto write = [&] {
+    using LD = long double;
+    const double before = total > 0 && total < kFourGiB
+                              ? static_cast<double>(LD(total) / LD(kFourGiB) / 2 * 100)
+                              : 50.0;
+    ini.WriteString("Chart", "Before", txt::FormatFixed(before, 1));
+    double after = 100.0;
+    if (total > 0) {
+      const LD share = LD(released) / LD(total) * LD(0.6) +
+                       (items > 0 ? LD(beforeExtra) / LD(items) * LD(0.4) : 0);
+      after = static_cast<double>(std::nearbyint(share * 100));  // halves to even
+    }
+    ini.WriteString("Chart", "After", txt::FormatFixed(after, 1));
+    if (releasedSection) ini.WriteString("RAM", "Released", SizeText(released));
+
+    // With no memory figure there is no share to take: 0 rather than a division by 0.
+    const double ramPercent =
+        total > 0 ? static_cast<double>(LD(released) / LD(total) * LD(0.6) * 100) : 0.0;
+    LogWithGdi("TBoost: RAMPercent:=" + txt::IntToStr(released) + "/" + txt::UIntToStr(total) +
+               "* 0.6 * 100=" + txt::FloatToStr(ramPercent));
+    const int64_t denominator = processes + candidates + 4 + 1;
+    double cpuPercent = static_cast<double>(LD(optimized) / LD(denominator) * 100);
+    LogWithGdi("TBoost: CPUPercent:=" + txt::IntToStr(optimized) + "/" +
+               txt::IntToStr(denominator) + " * 100=" + txt::FloatToStr(cpuPercent));
+    const double overClockPercent = gpuPercent + memPercent;
+    LogWithGdi("TOverClockBoost: OverClockPercent:=" + txt::FloatToStr(overClockPercent));
+    const double randomPercent = static_cast<double>(LD(fRandom ? fRandom(16) : 0) * LD(0.01));
+    LogWithGdi("TBoost: RandomPercent:=" + txt::FloatToStr(randomPercent));
+    const double base = static_cast<double>(LD(0.4) * cpuPercent + ramPercent);
+    const double random100 = static_cast<double>(LD(randomPercent) * 100);
+    double totalPercent = static_cast<double>(LD(base) + LD(overClockPercent) + LD(random100));
+    LogWithGdi("TBoost: TotalPercent:=" + txt::FloatToStr(base) + "+" + txt::FloatToStr(random100) +
+               "+" + txt::FloatToStr(overClockPercent) + "=" + txt::FloatToStr(totalPercent));
+    totalPercent = RoundUpPercent(totalPercent);
+    cpuPercent = RoundUpPercent(cpuPercent);
+    ini.WriteString("PERFORMANCE", "TotalPercent",
+                    txt::IntToStr(static_cast<int64_t>(std::trunc(totalPercent))));
+    ini.WriteString("PERFORMANCE", "CPUPercent",
+                    txt::IntToStr(static_cast<int64_t>(std::trunc(cpuPercent))));
+  };
+  try {
+    write();
+  } catch (...) {
+    ini.UpdateFile();
+    throw;
+  }
+  ini.UpdateFile();
 }
 
 void TBoost::CopyStateFile() {

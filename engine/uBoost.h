@@ -62,6 +62,7 @@ class TBoost {
   void RestoreSequence();
   void ClosingSteps();
   void CopyStateFile();
+  void WriteSummary();
   void ProgressHook();
   void ProgressStep();
   void Resume();
@@ -94,6 +95,8 @@ class TBoost {
   TBoostModuleTable fTable;
   std::vector<TSlot> fModules;  // in construction order
   std::unique_ptr<TMemorySampler> fMemUsage;
+  std::function<int32_t(int32_t)> fRandom;
+  std::atomic<bool> fBoostRan{false};  // this pass entered the boost sequence
 
   // The thread sleeps on fResumeEvent while fSuspended is set.
   std::atomic<bool> fSuspended{true};

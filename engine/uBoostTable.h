@@ -73,6 +73,9 @@ struct TBoostModules {
   TBoostModuleTable Table;
   // The language object's message lookup (key, default), for the power plan's texts.
   std::function<std::string(const std::string&, const std::string&)> GetMessage;
-  // Makes the memory sampler; empty: no sampler.
+  // Makes the memory sampler; empty: no sampler (no memory figures in the summary).
   std::function<std::unique_ptr<TMemorySampler>()> MakeMemorySampler;
+  // A uniform whole number from 0 to Range - 1, from a generator seeded by the clock;
+  // empty: always 0.
+  std::function<int32_t(int32_t Range)> Random;
 };

@@ -53,6 +53,9 @@ struct Script {
   bool throwOnRestore = false;
   int32_t actions = 0;  // counted modules: action and done counts
   int32_t done = 0;
+  std::optional<int32_t> processes;   // the process count, for the summary
+  std::optional<int32_t> candidates;  // the service candidates, for the summary
+  std::optional<TBoostBase::TOverClockGain> gain;
 };
 
 // A module that records its calls and keeps one restore section named after it.
@@ -87,6 +90,9 @@ class FakeModule : public TBoostBase {
   }
   std::optional<int32_t> ActionCount() const override { return script_.actions; }
   std::optional<int32_t> DoneCount() const override { return script_.done; }
+  std::optional<int32_t> ProcessCount() const override { return script_.processes; }
+  std::optional<int32_t> CandidateCount() const override { return script_.candidates; }
+  std::optional<TOverClockGain> OverClockGain() const override { return script_.gain; }
   void SetPowerSchText(const std::string& name, const std::string& description) override {
     calls_.Add(name_ + ".SetPowerSchText " + name + " / " + description);
   }
@@ -122,6 +128,19 @@ inline TBoostModules FakeModules(Calls& calls, std::map<std::string, Script> scr
   }
   return m;
 }
+
+// A memory sampler with fixed figures.
+class FakeSampler : public TMemorySampler {
+ public:
+  FakeSampler(int64_t freed, uint64_t total) : freed_(freed), total_(total) {}
+  void BeginMeasure() override {}
+  int64_t FreedMemory() override { return freed_; }
+  uint64_t TotalPhysical() const override { return total_; }
+
+ private:
+  int64_t freed_;
+  uint64_t total_;
+};
 
 // The finish callback's arguments, and a way to wait for it.
 class Finish {

@@ -188,7 +188,11 @@ TEST(Orchestrator, BoostPassCountsItsItemsAndLeavesTheMachineBoosted) {
   EXPECT_EQ(m.ReadFile(kBoostCopy), temp);
   EXPECT_NE(Text(m, kTemp).find("[GameMode]\r\nDone=1\r\n"), std::string::npos);
 
-  const std::vector<std::string> log = RunLogLines(m);
+  // The pass's own lines (the summary's figures have their own tests).
+  std::vector<std::string> log = RunLogLines(m);
+  std::erase_if(log, [](const std::string& line) {
+    return line.starts_with("TBoost: ") || line.starts_with("TOverClockBoost: ");
+  });
   EXPECT_EQ(Between(log, "TBoost.Execute 1", "Call Back Finish Function"),
             (std::vector<std::string>{
                 "TBoost.Execute 1", "TBoost.Execute 2", "=====Start======", "TBoost.Execute 3",
@@ -270,7 +274,7 @@ TEST(Orchestrator, AnErrorInAModuleEndsThePassAndTheThread) {
   }
 }
 
-TEST(Orchestrator, BoostWithEverySimpleModuleOffStillCopiesTheStateFile) {
+TEST(Orchestrator, BoostWithEverySimpleModuleOffStillWritesTheSummaryAndTheCopy) {
   Session session;
   sim::ScopedMachine m{Machine()};
   Program program;
@@ -291,8 +295,8 @@ TEST(Orchestrator, BoostWithEverySimpleModuleOffStillCopiesTheStateFile) {
     EXPECT_EQ(boost.OptimizedItems(), 0);
   }
   EXPECT_TRUE(m.Exists(kTemp));
-  EXPECT_TRUE(m.Exists(kBoostCopy));
-  EXPECT_EQ(m.ReadFile(kTemp), std::string("\xFF\xFE", 2));
+  EXPECT_EQ(m.ReadFile(kBoostCopy), m.ReadFile(kTemp));
+  EXPECT_NE(Text(m, kTemp).find("[PERFORMANCE]"), std::string::npos);
 }
 
 TEST(Orchestrator, ASecondRequestDuringAPassStartsNoPassOfItsOwn) {
@@ -308,7 +312,7 @@ TEST(Orchestrator, ASecondRequestDuringAPassStartsNoPassOfItsOwn) {
     TBoost boost(kData, kSettings, kTemp, finish.Callback(), nullptr,
                  FakeModules(calls, {{"Monitor", slow}}));
     boost.Boost();
-    while (calls.Get().empty())
+    while (calls.Get().back() != "Monitor.Boost")
       plat::Sleep(1);
     boost.Restore();
     ASSERT_TRUE(finish.Wait());
