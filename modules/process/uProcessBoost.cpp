@@ -205,6 +205,11 @@ void TProcessBoost::RefreshProcess() {
   std::vector<plat::ProcessEntry> entries;
   if (!plat::SnapshotProcesses(entries)) return;
   const std::string currentUser = GetCurrentUserName();
+  // Without it every process whose owner cannot be read would pass for the user's.
+  if (currentUser.empty()) {
+    LogInfo("TProcessBoost.RefreshProcess : the user name cannot be read, no process listed");
+    return;
+  }
   const std::string ownFolder = fileutil::ExtractFilePath(plat::GetModuleFileNameW());
 
   for (const plat::ProcessEntry& entry : entries) {

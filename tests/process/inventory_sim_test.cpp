@@ -142,6 +142,13 @@ TEST(ProcessInventory, OnlyTheUsersOwnReadableProcessesAreListed) {
   EXPECT_EQ(GetProcessPriority(4005), 0u);
   EXPECT_EQ(GetPrivacyMemory(4005), 0u);
   EXPECT_EQ(GetProcessPath(4005), "");
+  // Without a user name, an unreadable owner would pass for the user's: none is listed.
+  m.machine().userName = "";
+  boost.RefreshProcess();
+  EXPECT_EQ(boost.GetProcessCount(), 0);
+  EXPECT_TRUE(Contains(enginetest::RunLogLines(m),
+                       "TProcessBoost.RefreshProcess : the user name cannot be read, no process "
+                       "listed"));
 }
 
 TEST(ProcessInventory, DevicePathsBecomeDosPathsOnlyOnVolumesWithALetter) {
