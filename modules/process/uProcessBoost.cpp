@@ -176,7 +176,7 @@ bool TProcessBoost::Boost() {
     const ProcessInfo& info = *item;
     if (!info.end) continue;
     LogDebug("ProcessBoost.Boost [Begin KillProcess " + info.name + "]");
-    const bool ok = KillProcessByPID(info.pid);
+    const bool ok = KillProcessByPID(info.pid, info.path, info.created);
     ++fDoneCount;
     if (fTempIni) fTempIni->WriteString(kRestoreSection, info.name, txt::UIntToStr(info.memory));
     LogDebug("TProcessBoost.Boost : " + info.command);
@@ -229,6 +229,7 @@ void TProcessBoost::RefreshProcess() {
       info->version = std::move(strings.version);
       info->priority = GetProcessPriority(entry.pid);
       info->memory = GetPrivacyMemory(entry.pid);
+      info->created = GetProcessCreationTime(entry.pid);
       info->owner = currentUser;
       info->command = info->path;
       info->end = false;
@@ -305,9 +306,17 @@ int32_t TProcessBoost::GetUserChoice(const std::string& Name, int32_t Which) {
 
 // ---------------------------------------------------------------- ending and starting
 
-bool TProcessBoost::KillProcessByPID(uint32_t Pid) {
+bool TProcessBoost::KillProcessByPID(uint32_t Pid, const std::string& Path, uint64_t Created) {
   const plat::Handle process = plat::OpenProcess(plat::kPROCESS_ALL_ACCESS, true, Pid);
   if (!process) return false;
+  // The inventory took seconds: the identifier may belong to another process now.
+  uint64_t created = 0;
+  if (!plat::GetProcessTimes(process, created)) created = 0;
+  if (created != Created || GetProcessImagePath(process) != Path) {
+    LogInfo("KillProcessByPID : " + std::to_string(Pid) + " is no longer " + Path + ", not ended");
+    plat::CloseHandle(process);
+    return false;
+  }
   plat::SetLastError(0);  // the line below shows this call's error only
   const bool ok = plat::TerminateProcess(process, 1);
   LogDebug("KillProcessByPID : " + std::to_string(Pid) + ":" + (ok ? "-1" : "0") + ":" +

@@ -64,7 +64,9 @@ class TProcessBoost : public TBoostBase, public ICountedBoost {
   int32_t GetUserChoice(const std::string& Name, int32_t Which);
 
   // ---- ending and starting
-  bool KillProcessByPID(uint32_t Pid);
+  // Ends the process only while it is still the one the inventory listed: same
+  // image path and creation time, checked through the handle that ends it.
+  bool KillProcessByPID(uint32_t Pid, const std::string& Path, uint64_t Created);
   void WriteBoostProcessToTempFile(uint32_t Pid, const std::string& Path,
                                    const std::string& Command);
   // Reads section "Process1" into List (the done count becomes its key count).

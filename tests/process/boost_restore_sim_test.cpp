@@ -182,6 +182,36 @@ TEST(ProcessBoost, NothingChosenLeavesNoRecords) {
   EXPECT_EQ(m.ReadFile(kTemp), "");
 }
 
+TEST(ProcessBoost, AnIdentifierGivenToAnotherProcessSinceTheInventoryIsNotEnded) {
+  // Between the inventory and its end, 802 ends and its identifier goes to another
+  // start of the same program, or to another program.
+  const std::pair<const char*, uint64_t> reusedBy[] = {{"C:\\Games\\b.exe", 2000},
+                                                       {"C:\\Games\\c.exe", 1000}};
+  for (const auto& [path, created] : reusedBy) {
+    Session session;
+    sim::MachineBuilder b = ProcessMachine();
+    auto first = Proc(801, "a.exe"), second = Proc(802, "b.exe");
+    first.created = 500;
+    second.created = 1000;
+    Add(b, first);
+    Add(b, second);
+    b.File(kBlack, "a.exe\r\nb.exe\r\n");
+    sim::ScopedMachine m{b};
+    TProcessController boost(kData, kSettings, kTemp);
+    boost.SetProgressHook(
+        [&](void*, TProgressItemKind, const std::string&, bool) {
+          m.machine().processes.back().imagePath = path;
+          m.machine().processes.back().created = created;
+        },
+        nullptr);
+    EXPECT_TRUE(boost.Boost());
+    EXPECT_FALSE(Running(m.machine(), 801));
+    EXPECT_TRUE(Running(m.machine(), 802)) << path;
+    EXPECT_TRUE(Contains(enginetest::RunLogLines(m),
+                         "KillProcessByPID : 802 is no longer C:\\Games\\b.exe, not ended"));
+  }
+}
+
 // A restore file of six ended processes: Explorer, a game and the four companions.
 std::string RestoreFile() {
   std::string text = "[Process]\r\nexplorer.exe=4096\r\n[Process1]\r\n";
