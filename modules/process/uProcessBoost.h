@@ -91,8 +91,9 @@ class TProcessBoost : public TBoostBase, public ICountedBoost {
   std::vector<std::string>& WhiteList() { return fWhiteList; }
 
  private:
-  // Steps 3 to 7 of the selection for a filled-in record; false when the record
-  // is protected and must not be listed.
+  // The protection, black-list, rating and choice rules for a record that passed
+  // the white-list and owner tests: sets keep, blackListed, suggest, choice and
+  // end; false when the record is protected and must not be listed.
   bool Classify(ProcessInfo& Info, const std::string& OwnFolder);
   // Chooses the token restored programs start with, once per restore.
   bool PrepareUserToken();
