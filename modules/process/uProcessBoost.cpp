@@ -125,7 +125,9 @@ std::string QuoteProgram(const std::string& command, const std::string& path) {
   if (!txt::StartsText(path, command)) return command;
   if (command.size() > path.size() && command[path.size()] != ' ' && command[path.size()] != '\t')
     return command;
-  return "\"" + command.substr(0, path.size()) + "\"" + command.substr(path.size());
+  std::string quoted = "\"";
+  quoted.append(command, 0, path.size()).append("\"").append(command, path.size());
+  return quoted;
 }
 
 // ---- the logged-on user's token
