@@ -300,10 +300,14 @@ void ShowProcesses(const sim::Machine& m) {
     if (p.access != plat::kPROCESS_ALL_ACCESS) flags += " [access " + Hex(p.access, 4) + "]";
     if (!p.canTerminate) flags += " [no terminate]";
     if (!p.tokenReadable) flags += " [no token]";
-    flags += p.elevated ? " [elevated]" : " [not elevated]";
-    if (p.elevationType == plat::kTokenElevationTypeFull) flags += " [full token]";
-    if (p.elevationType == plat::kTokenElevationTypeLimited) flags += " [limited token]";
-    if (p.session != 1) flags += " [session " + std::to_string(p.session) + "]";
+    // The program's own token is the machine's.
+    const bool self = p.pid == m.selfPid;
+    const uint32_t type = self ? m.elevationType : p.elevationType;
+    const uint32_t session = self ? m.session : p.session;
+    flags += (self ? m.elevated : p.elevated) ? " [elevated]" : " [not elevated]";
+    if (type == plat::kTokenElevationTypeFull) flags += " [full token]";
+    if (type == plat::kTokenElevationTypeLimited) flags += " [limited token]";
+    if (session != 1) flags += " [session " + std::to_string(session) + "]";
     if (p.pid == m.selfPid) flags += " [this program]";
     std::printf("%7u %7u %7u %4d %-8s %-16s %s%s\n", p.pid, p.parentPid, p.threads, p.basePriority,
                 PriorityClassName(p.priorityClass), p.owner.c_str(), p.exeFile.c_str(),
