@@ -256,11 +256,6 @@ class ProcessScenario : public e2e::E2eFixture {
   Process shell_;
 };
 
-// The bare recorded path of a double, quoted as the restore quotes it.
-std::string Quoted(const std::string& path) {
-  return "\"" + path + "\"";
-}
-
 TEST_F(ProcessScenario, GameEndsTheChosenProgramsAndNormalStartsOnlyTheCompanionAgain) {
   ASSERT_NO_FATAL_FAILURE(BoostAndCheck());
 
@@ -272,8 +267,7 @@ TEST_F(ProcessScenario, GameEndsTheChosenProgramsAndNormalStartsOnlyTheCompanion
   EXPECT_TRUE(PollUntil([&] { return Starts("TrvDiskTidy.exe").size() == 2; }, 10000));
   const auto tidy = Starts("TrvDiskTidy.exe");
   ASSERT_EQ(tidy.size(), 2u);
-  EXPECT_TRUE(txt::SameText(tidy[1], Quoted(doubles_ + "TrvDiskTidy.exe") + " /autorun"))
-      << tidy[1];
+  EXPECT_TRUE(txt::SameText(tidy[1], "\"" + doubles_ + "TrvDiskTidy.exe\" /autorun")) << tidy[1];
   EXPECT_EQ(RunningFrom(doubles_, "TrvDiskTidy.exe").size(), 1u);
   for (const Double& d : kDoubles) {
     if (std::string(d.name) == "TrvDiskTidy.exe") continue;
@@ -298,7 +292,7 @@ TEST_F(ProcessScenario, NormalWithRestoreProcessesStartsEveryRecordedCommand) {
     const auto starts = Starts(d.name);
     if (starts.size() != 2) continue;
     const std::string switches = std::string(d.name) == "TrvDiskTidy.exe" ? " /autorun" : "";
-    EXPECT_TRUE(txt::SameText(starts[1], Quoted(doubles_ + d.name) + switches)) << starts[1];
+    EXPECT_TRUE(txt::SameText(starts[1], "\"" + doubles_ + d.name + "\"" + switches)) << starts[1];
     EXPECT_EQ(RunningFrom(doubles_, d.name).size(), 1u) << d.name;
   }
 }
