@@ -462,7 +462,7 @@ void TProcessBoost::ReadProcessFromTempFile(TProcessList& List) {
 bool TProcessBoost::PrepareUserToken() {
   if (fTokenChosen) return fTokenUsable;
   fTokenChosen = true;
-  std::string why, source = "the program's own token";
+  std::string why, source = "this program";
   plat::Handle own = 0;
   uint32_t type = 0;
   TTokenFacts facts;

@@ -343,7 +343,7 @@ TEST(ProcessRestore, ProgramsStartWithTheLoggedOnUsersOwnTokenOrNotAtAll) {
   } rows[] = {
       {Tokens::Shell, plat::kTokenElevationTypeLimited, false, "the shell, pid 54"},
       {Tokens::Tray, plat::kTokenElevationTypeLimited, false, "VlxTray.exe, pid 53"},
-      {Tokens::Own, plat::kTokenElevationTypeDefault, true, "the program's own token"},
+      {Tokens::Own, plat::kTokenElevationTypeDefault, true, "this program"},
       {Tokens::None, 0, false, ""},
   };
   for (const auto& row : rows) {
