@@ -107,6 +107,8 @@ bool UpdateWindow(Hwnd hwnd);    // paint now when invalid
 Hwnd GetForegroundWindow();
 bool SetForegroundWindow(Hwnd hwnd);
 uint32_t GetWindowThreadProcessId(Hwnd hwnd, uint32_t* processId);
+// GetShellWindow: the shell's desktop window, 0 when no shell runs.
+Hwnd GetShellWindow();
 uint32_t GetCurrentThreadId();
 bool AttachThreadInput(uint32_t attach, uint32_t attachTo, bool doAttach);
 bool ReleaseCapture();

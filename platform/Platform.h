@@ -241,15 +241,38 @@ bool LookupAccountSidW(const std::string& sid, std::string& name, std::string& d
                        uint32_t nameChars, uint32_t domainChars);
 // LookupPrivilegeValueW on the local machine ("SeDebugPrivilege").
 bool LookupPrivilegeValueW(const std::string& name, uint64_t& luid);
+// GetTokenInformation(TokenElevationType): kTokenElevationType{Default,Full,Limited}.
+bool GetTokenInformationElevationType(Handle token, uint32_t& type);
+// GetTokenInformation(TokenElevation): whether the token is elevated.
+bool GetTokenInformationElevation(Handle token, bool& elevated);
+// GetTokenInformation(TokenSessionId).
+bool GetTokenInformationSessionId(Handle token, uint32_t& session);
+// DuplicateTokenEx(token, access, no security attributes, SecurityImpersonation,
+// TokenPrimary): a primary token for CreateProcessWithTokenW. The source needs
+// TOKEN_DUPLICATE.
+bool DuplicateTokenEx(Handle token, uint32_t access, Handle& primary);
 // AdjustTokenPrivileges for one privilege. Succeeds with last error
 // ERROR_NOT_ALL_ASSIGNED (1300) when the token does not hold the privilege.
 bool AdjustTokenPrivileges(Handle token, uint64_t luid, uint32_t attributes);
 
-// CreateProcessW(NULL, commandLine, no inheritance, no creation flags, the
-// caller's environment, currentDirectory (empty: the caller's), STARTUPINFO
-// with STARTF_USESHOWWINDOW and show). Does not wait. pid receives the new
-// process's identifier; both handles are closed.
+// GetProcessTimes: the creation time (FILETIME: 100 ns since 1601-01-01).
+bool GetProcessTimes(Handle process, uint64_t& creationTime);
+
+// CreateProcessW(applicationName (empty: NULL, the image is taken from the
+// command line), commandLine, no inheritance, no creation flags, the caller's
+// environment, currentDirectory (empty: the caller's), STARTUPINFO with
+// STARTF_USESHOWWINDOW and show). Does not wait. pid receives the new process's
+// identifier; both handles are closed. An application name is a path with its
+// extension; it is not searched for.
 bool CreateProcessW(const std::string& commandLine, const std::string& currentDirectory, int show,
-                    uint32_t& pid);
+                    uint32_t& pid, const std::string& applicationName = {});
+// CreateProcessWithTokenW(token, no logon flags, applicationName, commandLine, no
+// creation flags, the token user's environment, currentDirectory, STARTUPINFO as
+// above): the process runs as the token's user. The token must be a primary one
+// with TOKEN_QUERY, TOKEN_DUPLICATE and TOKEN_ASSIGN_PRIMARY; the caller needs
+// SeImpersonatePrivilege and the Secondary Logon service.
+bool CreateProcessWithTokenW(Handle token, const std::string& applicationName,
+                             const std::string& commandLine, const std::string& currentDirectory,
+                             int show, uint32_t& pid);
 
 }  // namespace plat

@@ -105,12 +105,22 @@ inline constexpr uint32_t kPROCESS_QUERY_LIMITED_INFORMATION = 0x1000;
 inline constexpr uint32_t kPROCESS_ALL_ACCESS = 0x1F0FFF;
 
 // Token access rights and privilege attributes.
+inline constexpr uint32_t kTOKEN_ASSIGN_PRIMARY = 0x0001;
+inline constexpr uint32_t kTOKEN_DUPLICATE = 0x0002;
 inline constexpr uint32_t kTOKEN_QUERY = 0x0008;
 inline constexpr uint32_t kTOKEN_ADJUST_PRIVILEGES = 0x0020;
+inline constexpr uint32_t kTOKEN_ADJUST_DEFAULT = 0x0080;
+inline constexpr uint32_t kTOKEN_ADJUST_SESSIONID = 0x0100;
+// TOKEN_ELEVATION_TYPE: default (UAC does not split the token), full (the
+// elevated half of a split token), limited (the filtered half).
+inline constexpr uint32_t kTokenElevationTypeDefault = 1;
+inline constexpr uint32_t kTokenElevationTypeFull = 2;
+inline constexpr uint32_t kTokenElevationTypeLimited = 3;
 inline constexpr uint32_t kSE_PRIVILEGE_ENABLED = 0x0002;
 inline constexpr uint32_t kERROR_NOT_ALL_ASSIGNED = 1300;
 inline constexpr uint32_t kERROR_BAD_LENGTH = 24;
 inline constexpr uint32_t kERROR_NONE_MAPPED = 1332;
+inline constexpr uint32_t kERROR_PRIVILEGE_NOT_HELD = 1314;
 
 // Priority classes (GetPriorityClass / SetPriorityClass).
 inline constexpr uint32_t kIDLE_PRIORITY_CLASS = 0x0040;

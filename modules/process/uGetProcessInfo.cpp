@@ -73,6 +73,12 @@ std::string QueryString(const std::string& block, const std::string& prefix,
 std::string GetProcessPath(uint32_t pid) {
   const plat::Handle process = plat::OpenProcess(plat::kPROCESS_ALL_ACCESS, false, pid);
   if (!process) return {};
+  std::string path = GetProcessImagePath(process);
+  plat::CloseHandle(process);
+  return path;
+}
+
+std::string GetProcessImagePath(plat::Handle process) {
   std::string path;
   if (IsWindows2000()) {
     if (!plat::GetModuleFileNameExW(process, path, kPathChars)) path.clear();
@@ -81,8 +87,16 @@ std::string GetProcessPath(uint32_t pid) {
     if (plat::GetProcessImageFileNameW(process, devicePath, kPathChars))
       path = DevicePathToDosPath(devicePath);
   }
-  plat::CloseHandle(process);
   return path;
+}
+
+uint64_t GetProcessCreationTime(uint32_t pid) {
+  const plat::Handle process = plat::OpenProcess(plat::kPROCESS_QUERY_INFORMATION, false, pid);
+  if (!process) return 0;
+  uint64_t created = 0;
+  if (!plat::GetProcessTimes(process, created)) created = 0;
+  plat::CloseHandle(process);
+  return created;
 }
 
 std::string GetFileVersionString(const std::string& path, const std::string& key) {

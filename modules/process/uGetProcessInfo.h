@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Types.h"
+
 // One running process (or, read back for a restore, one ended process: name then
 // holds its process identifier as text).
 struct ProcessInfo {
@@ -21,10 +23,13 @@ struct ProcessInfo {
   uint32_t pid = 0;
   uint32_t priority = 0;  // priority class, 0 when the process cannot be opened
   uint32_t memory = 0;    // private memory in bytes
-  std::string path;       // full DOS path of the image, empty when unknown
-  std::string command;    // command that starts the process again
-  std::string owner;      // account name (without domain)
-  double suggest = 0;     // rating from "Score.db", 0 when none
+  // Creation time (FILETIME); with path, tells the process from a later one
+  // that was given the same identifier.
+  uint64_t created = 0;
+  std::string path;     // full DOS path of the image, empty when unknown
+  std::string command;  // command that starts the process again
+  std::string owner;    // account name (without domain)
+  double suggest = 0;   // rating from "Score.db", 0 when none
   int32_t userSubmit = 0;
   bool end = false;      // to be ended by the boost
   bool restart = false;  // to be started again by the restore
@@ -43,6 +48,10 @@ struct TFileVersionStrings {
 // Image path of a process as a DOS path ("C:\Windows\explorer.exe"); empty when
 // the process cannot be opened or its volume has no drive letter.
 std::string GetProcessPath(uint32_t pid);
+// The same for a process handle opened with query rights.
+std::string GetProcessImagePath(plat::Handle process);
+// Creation time of a process (FILETIME), 0 when it cannot be read.
+uint64_t GetProcessCreationTime(uint32_t pid);
 // One version string ("CompanyName", ...) of a file, from the first translation
 // of its version resource; empty on any failure.
 std::string GetFileVersionString(const std::string& path, const std::string& key);

@@ -117,6 +117,87 @@ std::string Base64Decode(const std::string& text) {
   return out;
 }
 
+// A command that begins with the bare path of a program in a folder with blanks:
+// the path is quoted, or Windows would cut the command at the first blank.
+std::string QuoteProgram(const std::string& command, const std::string& path) {
+  if (path.find_first_of(" \t") == std::string::npos || command.empty() || command[0] == '"')
+    return command;
+  if (!txt::StartsText(path, command)) return command;
+  if (command.size() > path.size() && command[path.size()] != ' ' && command[path.size()] != '\t')
+    return command;
+  std::string quoted = "\"";
+  quoted.append(command, 0, path.size()).append("\"").append(command, path.size());
+  return quoted;
+}
+
+// ---- the logged-on user's token
+
+constexpr uint32_t kTokenRead = plat::kTOKEN_QUERY | plat::kTOKEN_DUPLICATE;
+constexpr uint32_t kTokenStart = plat::kTOKEN_QUERY | plat::kTOKEN_DUPLICATE |
+                                 plat::kTOKEN_ASSIGN_PRIMARY | plat::kTOKEN_ADJUST_DEFAULT |
+                                 plat::kTOKEN_ADJUST_SESSIONID;
+
+struct TTokenFacts {
+  bool ok = false;
+  std::string sid;
+  uint32_t session = 0;
+  bool elevated = true;
+};
+
+TTokenFacts ReadToken(plat::Handle token) {
+  TTokenFacts facts;
+  uint32_t needed = 0;
+  facts.ok = token && !plat::GetTokenInformationUser(token, 0, facts.sid, needed) &&
+             plat::GetTokenInformationUser(token, needed, facts.sid, needed) &&
+             plat::GetTokenInformationSessionId(token, facts.session) &&
+             plat::GetTokenInformationElevation(token, facts.elevated);
+  return facts;
+}
+
+// The token of a process, opened for reading and duplicating; 0 when refused.
+plat::Handle OpenTokenOf(uint32_t pid) {
+  const plat::Handle process = plat::OpenProcess(plat::kPROCESS_QUERY_INFORMATION, false, pid);
+  if (!process) return 0;
+  plat::Handle token = 0;
+  if (!plat::OpenProcessToken(process, kTokenRead, token)) token = 0;
+  plat::CloseHandle(process);
+  return token;
+}
+
+// A token of the logged-on user, for a program that runs UAC-elevated (own is
+// its token): the shell's, whose token is by definition the one the user starts
+// programs with, or else that of another process of the same user and session
+// that is not elevated (the tray program, for instance). 0 when there is none;
+// source names where it came from.
+plat::Handle FindUserToken(const TTokenFacts& own, std::string& source) {
+  uint32_t shellPid = 0;
+  const plat::Hwnd shell = plat::GetShellWindow();
+  if (shell) plat::GetWindowThreadProcessId(shell, &shellPid);
+  if (shellPid) {
+    const plat::Handle token = OpenTokenOf(shellPid);
+    const TTokenFacts facts = ReadToken(token);
+    if (facts.ok && facts.session == own.session) {
+      source = "the shell, pid " + std::to_string(shellPid);
+      return token;
+    }
+    if (token) plat::CloseHandle(token);
+  }
+  std::vector<plat::ProcessEntry> entries;
+  if (!plat::SnapshotProcesses(entries)) return 0;
+  const uint32_t self = plat::GetCurrentProcessId();
+  for (const plat::ProcessEntry& entry : entries) {
+    if (entry.pid == self || entry.pid == 0) continue;
+    const plat::Handle token = OpenTokenOf(entry.pid);
+    const TTokenFacts facts = ReadToken(token);
+    if (facts.ok && !facts.elevated && facts.sid == own.sid && facts.session == own.session) {
+      source = entry.exeFile + ", pid " + std::to_string(entry.pid);
+      return token;
+    }
+    if (token) plat::CloseHandle(token);
+  }
+  return 0;
+}
+
 }  // namespace
 
 std::string EncodeStartCommand(const std::string& command) {
@@ -148,6 +229,7 @@ TProcessBoost::TProcessBoost(const std::string& Path, const std::string& Setting
 
 TProcessBoost::~TProcessBoost() {
   ClearProcessList();
+  if (fUserToken) plat::CloseHandle(fUserToken);
 }
 
 // ---------------------------------------------------------------- module operations
@@ -176,7 +258,7 @@ bool TProcessBoost::Boost() {
     const ProcessInfo& info = *item;
     if (!info.end) continue;
     LogDebug("ProcessBoost.Boost [Begin KillProcess " + info.name + "]");
-    const bool ok = KillProcessByPID(info.pid);
+    const bool ok = KillProcessByPID(info.pid, info.path, info.created);
     ++fDoneCount;
     if (fTempIni) fTempIni->WriteString(kRestoreSection, info.name, txt::UIntToStr(info.memory));
     LogDebug("TProcessBoost.Boost : " + info.command);
@@ -205,6 +287,11 @@ void TProcessBoost::RefreshProcess() {
   std::vector<plat::ProcessEntry> entries;
   if (!plat::SnapshotProcesses(entries)) return;
   const std::string currentUser = GetCurrentUserName();
+  // Without it every process whose owner cannot be read would pass for the user's.
+  if (currentUser.empty()) {
+    LogInfo("TProcessBoost.RefreshProcess : the user name cannot be read, no process listed");
+    return;
+  }
   const std::string ownFolder = fileutil::ExtractFilePath(plat::GetModuleFileNameW());
 
   for (const plat::ProcessEntry& entry : entries) {
@@ -224,6 +311,7 @@ void TProcessBoost::RefreshProcess() {
       info->version = std::move(strings.version);
       info->priority = GetProcessPriority(entry.pid);
       info->memory = GetPrivacyMemory(entry.pid);
+      info->created = GetProcessCreationTime(entry.pid);
       info->owner = currentUser;
       info->command = info->path;
       info->end = false;
@@ -300,9 +388,17 @@ int32_t TProcessBoost::GetUserChoice(const std::string& Name, int32_t Which) {
 
 // ---------------------------------------------------------------- ending and starting
 
-bool TProcessBoost::KillProcessByPID(uint32_t Pid) {
+bool TProcessBoost::KillProcessByPID(uint32_t Pid, const std::string& Path, uint64_t Created) {
   const plat::Handle process = plat::OpenProcess(plat::kPROCESS_ALL_ACCESS, true, Pid);
   if (!process) return false;
+  // The inventory took seconds: the identifier may belong to another process now.
+  uint64_t created = 0;
+  if (!plat::GetProcessTimes(process, created)) created = 0;
+  if (created != Created || GetProcessImagePath(process) != Path) {
+    LogInfo("KillProcessByPID : " + std::to_string(Pid) + " is no longer " + Path + ", not ended");
+    plat::CloseHandle(process);
+    return false;
+  }
   plat::SetLastError(0);  // the line below shows this call's error only
   const bool ok = plat::TerminateProcess(process, 1);
   LogDebug("KillProcessByPID : " + std::to_string(Pid) + ":" + (ok ? "-1" : "0") + ":" +
@@ -337,7 +433,8 @@ void TProcessBoost::ReadProcessFromTempFile(TProcessList& List) {
     auto info = std::make_unique<ProcessInfo>();
     info->name = key;
     info->path = fTempIni->ReadString(kCommandSection, key, "");
-    info->command = DecodeStartCommand(fTempIni->ReadString(kCommandSection, key + "_", ""));
+    info->command = QuoteProgram(
+        DecodeStartCommand(fTempIni->ReadString(kCommandSection, key + "_", "")), info->path);
     info->restart = restartAll;
     if (txt::ContainsText(info->path, kExplorer)) info->restart = true;
     for (const TCompanion& companion : kCompanions) {
@@ -350,7 +447,9 @@ void TProcessBoost::ReadProcessFromTempFile(TProcessList& List) {
           info->command += " /autorun";
           break;
         case TCompanionStart::TrayAuto:
-          info->command = fileutil::ExtractFilePath(info->command) + kGameCapTray + " /auto";
+          // Its tray program beside it starts instead.
+          info->path = fileutil::ExtractFilePath(info->path) + kGameCapTray;
+          info->command = QuoteProgram(info->path, info->path) + " /auto";
           break;
       }
       info->restart = true;
@@ -360,11 +459,53 @@ void TProcessBoost::ReadProcessFromTempFile(TProcessList& List) {
   }
 }
 
+bool TProcessBoost::PrepareUserToken() {
+  if (fTokenChosen) return fTokenUsable;
+  fTokenChosen = true;
+  std::string why, source = "this program";
+  plat::Handle own = 0;
+  uint32_t type = 0;
+  TTokenFacts facts;
+  if (!plat::OpenProcessToken(plat::GetCurrentProcess(), plat::kTOKEN_QUERY, own) ||
+      !plat::GetTokenInformationElevationType(own, type) || !(facts = ReadToken(own)).ok) {
+    why = "the program's token cannot be read, error " + std::to_string(plat::GetLastError());
+  } else if (type != plat::kTokenElevationTypeFull) {
+    // UAC does not split this token (or it is the filtered half): it is the user's.
+    fTokenUsable = true;
+  } else if (const plat::Handle user = FindUserToken(facts, source); !user) {
+    why = "no process of the user runs without elevation";
+  } else {
+    fTokenUsable = plat::DuplicateTokenEx(user, kTokenStart, fUserToken);
+    if (!fTokenUsable)
+      why = "the token of " + source + " cannot be copied, error " +
+            std::to_string(plat::GetLastError());
+    plat::CloseHandle(user);
+  }
+  if (own) plat::CloseHandle(own);
+  if (fTokenUsable)
+    LogDebug("StartProcessByPath : token of " + source);
+  else
+    LogInfo("StartProcessByPath : no token of the logged-on user (" + why +
+            "), no program is started");
+  return fTokenUsable;
+}
+
 void TProcessBoost::StartProcessByPath(const ProcessInfo& Info, const std::string& Folder) {
   if (!Info.restart) return;
   LogDebug("StartProcessByPath : " + Info.command);
+  if (!fileutil::FileExists(Info.path)) {
+    LogInfo("StartProcessByPath : \"" + Info.path + "\" is not an existing file, not started");
+    return;
+  }
+  if (!PrepareUserToken()) return;
   uint32_t pid = 0;
-  plat::CreateProcessW(Info.command, Folder, plat::kSW_SHOWNORMAL, pid);
+  const bool ok =
+      fUserToken ? plat::CreateProcessWithTokenW(fUserToken, Info.path, Info.command, Folder,
+                                                 plat::kSW_SHOWNORMAL, pid)
+                 : plat::CreateProcessW(Info.command, Folder, plat::kSW_SHOWNORMAL, pid, Info.path);
+  if (!ok)
+    LogInfo("StartProcessByPath : \"" + Info.path + "\" not started, error " +
+            std::to_string(plat::GetLastError()));
 }
 
 void TProcessBoost::RestoreProcesses() {
@@ -376,6 +517,10 @@ void TProcessBoost::RestoreProcesses() {
     info.reset();
   }
   ClearRestoreSection();
+  // The next restore looks again: the shell may have come back.
+  if (fUserToken) plat::CloseHandle(fUserToken);
+  fUserToken = 0;
+  fTokenChosen = fTokenUsable = false;
 }
 
 void TProcessBoost::ClearRestoreSection() {

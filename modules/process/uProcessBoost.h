@@ -13,6 +13,11 @@
 //     0 for it under [Process0];
 //   - any other program is ended only when the user recorded 1 for it under
 //     [Process1].
+//
+// The restore file lives in the user's folder, so the restore trusts it no
+// further than the user: each program is named by its recorded path (which must
+// be an existing file) and started with the logged-on user's own token, never
+// with this program's elevated one.
 #pragma once
 
 #include <atomic>
@@ -65,11 +70,15 @@ class TProcessBoost : public TBoostBase {
   int32_t GetUserChoice(const std::string& Name, int32_t Which);
 
   // ---- ending and starting
-  bool KillProcessByPID(uint32_t Pid);
+  // Ends the process only while it is still the one the inventory listed: same
+  // image path and creation time, checked through the handle that ends it.
+  bool KillProcessByPID(uint32_t Pid, const std::string& Path, uint64_t Created);
   void WriteBoostProcessToTempFile(uint32_t Pid, const std::string& Path,
                                    const std::string& Command);
   // Reads section "Process1" into List (the done count becomes its key count).
   void ReadProcessFromTempFile(TProcessList& List);
+  // Starts Info.path (when restart is set and it is an existing file) with
+  // Info.command as its command line, as the logged-on user.
   void StartProcessByPath(const ProcessInfo& Info, const std::string& Folder);
   void RestoreProcesses();
   // Deletes every key of "Process1".
@@ -86,9 +95,12 @@ class TProcessBoost : public TBoostBase {
   std::vector<std::string>& WhiteList() { return fWhiteList; }
 
  private:
-  // Steps 3 to 7 of the selection for a filled-in record; false when the record
-  // is protected and must not be listed.
+  // The protection, black-list, rating and choice rules for a record that passed
+  // the white-list and owner tests: sets keep, blackListed, suggest, choice and
+  // end; false when the record is protected and must not be listed.
   bool Classify(ProcessInfo& Info, const std::string& OwnFolder);
+  // Chooses the token restored programs start with, once per restore.
+  bool PrepareUserToken();
 
   std::vector<std::string> fWhiteList;
   std::vector<std::string> fBlackList;
@@ -97,4 +109,9 @@ class TProcessBoost : public TBoostBase {
   std::atomic<int32_t> fActionCount{0};
   std::string fChoicesFile;
   std::mutex fLock;  // rating lookups
+  // The logged-on user's token for the restore: chosen on first use; 0 while
+  // chosen means the program's own token is the user's.
+  bool fTokenChosen = false;
+  bool fTokenUsable = false;
+  plat::Handle fUserToken = 0;
 };

@@ -468,8 +468,18 @@ uint32_t GetWindowThreadProcessId(Hwnd hwnd, uint32_t* processId) {
     sim::SetError(1400);
     return 0;
   }
-  if (processId) *processId = 0;
+  if (processId) *processId = op.m().windows[static_cast<size_t>(index)].pid;
   return 0x7000 + static_cast<uint32_t>(index) * 4;
+}
+
+// The shell's desktop window is Explorer's "Progman".
+Hwnd GetShellWindow() {
+  sim::Op op;
+  const auto& windows = op.m().windows;
+  for (size_t i = 0; i < windows.size(); ++i)
+    if (windows[i].present && txt::SameText(windows[i].className, "Progman"))
+      return sim::kMachineWindowBase + 16 * i;
+  return 0;
 }
 
 bool AttachThreadInput(uint32_t, uint32_t, bool) {

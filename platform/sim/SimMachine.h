@@ -77,6 +77,12 @@ struct Process {
   // Rights OpenProcess grants; asking for any other right fails with 5.
   uint32_t access = plat::kPROCESS_ALL_ACCESS;
   bool tokenReadable = true;  // OpenProcessToken succeeds
+  // Its token: elevation type (plat::kTokenElevationType...), whether it is
+  // elevated, and the session.
+  uint32_t elevationType = plat::kTokenElevationTypeDefault;
+  bool elevated = false;
+  uint32_t session = 1;
+  uint64_t created = 0;  // creation time (FILETIME), 0 when not known
   // Working set in 4096-byte pages: private pages, shared pages, and shared pages
   // in the system range 0xC0000000-0xE0000000.
   uint32_t wsPrivate = 0, wsShared = 0, wsSharedHigh = 0;
@@ -95,6 +101,7 @@ struct MachineWindow {
   std::string className;
   std::string caption;
   bool present = true;  // FindWindowW finds it
+  uint32_t pid = 0;     // the process that owns it (GetWindowThreadProcessId)
 };
 // A message this program sent or posted to a window of another program.
 struct LoggedMessage {
@@ -169,6 +176,10 @@ struct Machine {
   // The program runs elevated: its token holds every privilege (else only the
   // few a standard user's token holds).
   bool elevated = true;
+  // The program's own token: elevation type (a UAC-elevated program's is full)
+  // and session.
+  uint32_t elevationType = plat::kTokenElevationTypeFull;
+  uint32_t session = 1;
   // Privileges enabled on the program's own token, by name.
   std::vector<std::string> enabledPrivileges = {"SeChangeNotifyPrivilege"};
 

@@ -299,6 +299,7 @@ const Named kPriorityClasses[] = {{"idle", 0x40},    {"below", 0x4000}, {"normal
 // Rights OpenProcess grants: everything, the query rights, the limited query right.
 const Named kAccessNames[] = {
     {"all", 0x1F0FFF}, {"query", 0x1400}, {"limited", 0x1000}, {"none", 0}};
+const Named kElevationTypes[] = {{"default", 1}, {"full", 2}, {"limited", 3}};
 const Named kArchitectures[] = {{"x86", 0}, {"ia64", 6}, {"x64", 9}, {"arm64", 12}};
 const Named kProductTypes[] = {{"workstation", 1}, {"domain-controller", 2}, {"server", 3}};
 const Named kAttributeNames[] = {{"readonly", 0x1},    {"hidden", 0x2},     {"system", 0x4},
@@ -510,6 +511,10 @@ bool ParseMachine(const Section& sec, Machine& m, std::string& error) {
     } else if (k == "elevated") {
       if (!ParseBool(v, b)) return bad("yes or no");
       m.elevated = b;
+    } else if (k == "elevationType") {
+      if (!FromName(kElevationTypes, v, m.elevationType)) return bad("default, full or limited");
+    } else if (k == "session") {
+      if (!Number(e, v, m.session, error)) return false;
     } else if (k == "privileges") {
       m.enabledPrivileges = SplitList(v, ',');
     } else if (k == "api.missing") {
@@ -609,6 +614,9 @@ void WriteMachine(const Machine& m, std::string& out) {
   Line(out, "selfPid", std::to_string(m.selfPid));
   Line(out, "nextPid", std::to_string(m.nextPid));
   Line(out, "elevated", YesNo(m.elevated));
+  if (m.elevationType != plat::kTokenElevationTypeFull)
+    Line(out, "elevationType", ToName(kElevationTypes, m.elevationType));
+  if (m.session != 1) Line(out, "session", std::to_string(m.session));
   std::string privileges;
   for (const std::string& name : m.enabledPrivileges)
     privileges += (privileges.empty() ? "" : ", ") + name;
@@ -1203,6 +1211,17 @@ bool ParseProcess(const Section& sec, Machine& m, std::string& error) {
       }
     } else if (k == "token") {
       if (!Bool(e, v, p.tokenReadable, error)) return false;
+    } else if (k == "elevationType") {
+      if (!FromName(kElevationTypes, v, p.elevationType)) {
+        error = At(e.line, "'elevationType' needs default, full or limited, not '" + v + "'");
+        return false;
+      }
+    } else if (k == "elevated") {
+      if (!Bool(e, v, p.elevated, error)) return false;
+    } else if (k == "session") {
+      if (!Number(e, v, p.session, error)) return false;
+    } else if (k == "created") {
+      if (!Number(e, v, p.created, error)) return false;
     } else if (k == "wsPrivate") {
       if (!Number(e, v, p.wsPrivate, error)) return false;
     } else if (k == "wsShared") {
@@ -1244,6 +1263,11 @@ void WriteProcess(const Machine& m, std::string& out) {
       Line(out, "access", name == std::to_string(p.access) ? Hex(p.access, 4) : name);
     }
     if (!p.tokenReadable) Line(out, "token", "no");
+    if (p.elevationType != plat::kTokenElevationTypeDefault)
+      Line(out, "elevationType", ToName(kElevationTypes, p.elevationType));
+    if (p.elevated) Line(out, "elevated", "yes");
+    if (p.session != 1) Line(out, "session", std::to_string(p.session));
+    if (p.created) Line(out, "created", std::to_string(p.created));
     if (p.wsPrivate) Line(out, "wsPrivate", std::to_string(p.wsPrivate));
     if (p.wsShared) Line(out, "wsShared", std::to_string(p.wsShared));
     if (p.wsSharedHigh) Line(out, "wsSharedHigh", std::to_string(p.wsSharedHigh));
@@ -1324,6 +1348,8 @@ bool ParseWindow(const Section& sec, Machine& m, std::string& error) {
       w.caption = v;
     } else if (e.name == "present") {
       if (!Bool(e, v, w.present, error)) return false;
+    } else if (e.name == "pid") {
+      if (!Number(e, v, w.pid, error)) return false;
     } else {
       return UnknownKey(sec, e, error);
     }
@@ -1337,6 +1363,7 @@ void WriteWindow(const Machine& m, std::string& out) {
     out += "\n[window " + ValueText(w.className) + "]\n";
     Line(out, "caption", ValueText(w.caption));
     Line(out, "present", YesNo(w.present));
+    if (w.pid) Line(out, "pid", std::to_string(w.pid));
   }
 }
 

@@ -179,7 +179,22 @@ struct TokenHandle : sim::HandleObject {
   bool self = false;
   uint32_t access = 0;
   std::string owner;
+  uint32_t elevationType = kTokenElevationTypeDefault;
+  bool elevated = false;
+  uint32_t session = 1;
 };
+
+// A token handle holding all of the rights (5 when it does not, 6 when it is none).
+std::shared_ptr<TokenHandle> TokenWith(Handle token, uint32_t rights) {
+  auto h = sim::LookupHandleAs<TokenHandle>(token);
+  if (!h) {
+    Fail(kERROR_INVALID_HANDLE);
+  } else if ((h->access & rights) != rights) {
+    Fail(kERROR_ACCESS_DENIED);
+    h.reset();
+  }
+  return h;
+}
 
 const char* const kPrivileges[] = {
     nullptr,
@@ -405,6 +420,15 @@ bool QueryDosDeviceW(const std::string& device, std::string& target, uint32_t ca
   return true;
 }
 
+bool GetProcessTimes(Handle process, uint64_t& creationTime) {
+  creationTime = 0;
+  sim::Op op;
+  Target t;
+  if (!FindTarget(op.m(), process, kQueryRights, 0, t)) return false;
+  creationTime = t.process ? t.process->created : 0;
+  return true;
+}
+
 // ---------------------------------------------------------------- tokens
 
 bool OpenProcessToken(Handle process, uint32_t access, Handle& token) {
@@ -419,6 +443,9 @@ bool OpenProcessToken(Handle process, uint32_t access, Handle& token) {
   h->self = t.self;
   h->access = access;
   h->owner = t.self ? m.userName : t.process->owner;
+  h->elevationType = t.self ? m.elevationType : t.process->elevationType;
+  h->elevated = t.self ? m.elevated : t.process->elevated;
+  h->session = t.self ? m.session : t.process->session;
   token = sim::AddHandle(std::move(h));
   return true;
 }
@@ -438,6 +465,42 @@ bool GetTokenInformationUser(Handle token, uint32_t bufferBytes, std::string& si
   needed = header + static_cast<uint32_t>(bytes.size());
   if (bufferBytes < needed) return Fail(kERROR_INSUFFICIENT_BUFFER);
   sid = bytes;
+  return true;
+}
+
+bool GetTokenInformationElevationType(Handle token, uint32_t& type) {
+  type = 0;
+  auto h = TokenWith(token, kTOKEN_QUERY);
+  if (!h) return false;
+  type = h->elevationType;
+  return true;
+}
+
+bool GetTokenInformationElevation(Handle token, bool& elevated) {
+  elevated = false;
+  auto h = TokenWith(token, kTOKEN_QUERY);
+  if (!h) return false;
+  elevated = h->elevated;
+  return true;
+}
+
+bool GetTokenInformationSessionId(Handle token, uint32_t& session) {
+  session = 0;
+  auto h = TokenWith(token, kTOKEN_QUERY);
+  if (!h) return false;
+  session = h->session;
+  return true;
+}
+
+bool DuplicateTokenEx(Handle token, uint32_t access, Handle& primary) {
+  primary = 0;
+  auto h = TokenWith(token, kTOKEN_DUPLICATE);
+  if (!h) return false;
+  auto copy = std::make_shared<TokenHandle>(*h);
+  copy->self = false;  // a copy: privilege changes no longer reach the program's token
+  copy->access = access;
+  primary = sim::AddHandle(std::move(copy));
+  sim::SetError(kERROR_SUCCESS);
   return true;
 }
 
@@ -526,16 +589,43 @@ bool AdjustTokenPrivileges(Handle token, uint64_t luid, uint32_t attributes) {
 
 // ---------------------------------------------------------------- starting programs
 
-bool CreateProcessW(const std::string& commandLine, const std::string& currentDirectory, int show,
-                    uint32_t& pid) {
+namespace {
+
+// The token a started process gets: its user, elevation and session.
+struct StartAs {
+  std::string owner;
+  uint32_t elevationType = kTokenElevationTypeDefault;
+  bool elevated = false;
+  uint32_t session = 1;
+};
+
+// FILETIME of the machine's local time (the clock the sim keeps).
+uint64_t FileTimeNow() {
+  constexpr double kDaysFrom1601To1899 = 109205;  // 1601-01-01 to 1899-12-30
+  const SystemTime now = GetLocalTime();
+  const double serial = txt::EncodeDateTime(now.year, now.month, now.day, now.hour, now.minute,
+                                            now.second, now.milliseconds);
+  return static_cast<uint64_t>((serial + kDaysFrom1601To1899) * 864000000000.0);
+}
+
+bool StartProcess(const std::string& applicationName, const std::string& commandLine,
+                  const std::string& currentDirectory, int show, const StartAs& as, uint32_t& pid) {
   pid = 0;
+  const uint64_t created = FileTimeNow();
   sim::Op op;
   sim::Machine& m = op.m();
-  // The image: a quoted first word, or the shortest run of blank-separated words
-  // that names a file.
   std::string image;
   const std::string line = txt::TrimLeft(commandLine);
-  if (!line.empty() && line[0] == '"') {
+  if (!applicationName.empty()) {
+    // Named as it stands: no search, no extension added.
+    sim::Resolved r;
+    if (!sim::Resolve(m, sim::FullWindowsPath(m, applicationName), r) || !r.exists || r.isDir) {
+      return Fail(kERROR_FILE_NOT_FOUND);
+    }
+    image = r.windows;
+  } else if (!line.empty() && line[0] == '"') {
+    // The image: a quoted first word, or the shortest run of blank-separated
+    // words that names a file.
     const size_t close = line.find('"', 1);
     if (!FindImage(m, line.substr(1, close == std::string::npos ? close : close - 1), image)) {
       return Fail(kERROR_FILE_NOT_FOUND);
@@ -569,7 +659,11 @@ bool CreateProcessW(const std::string& commandLine, const std::string& currentDi
   p.parentPid = m.selfPid ? m.selfPid : static_cast<uint32_t>(::getpid());
   p.exeFile = FileNameOf(image);
   p.imagePath = image;
-  p.owner = m.userName;
+  p.owner = as.owner;
+  p.elevationType = as.elevationType;
+  p.elevated = as.elevated;
+  p.session = as.session;
+  p.created = created;
   p.commandLine = commandLine;
   p.currentDirectory = folder;
   p.show = show;
@@ -580,6 +674,34 @@ bool CreateProcessW(const std::string& commandLine, const std::string& currentDi
   pid = p.pid;
   sim::SetError(kERROR_SUCCESS);
   return true;
+}
+
+}  // namespace
+
+bool CreateProcessW(const std::string& commandLine, const std::string& currentDirectory, int show,
+                    uint32_t& pid, const std::string& applicationName) {
+  StartAs as;
+  {
+    sim::Op op;
+    const sim::Machine& m = op.m();
+    as = StartAs{m.userName, m.elevationType, m.elevated, m.session};
+  }
+  return StartProcess(applicationName, commandLine, currentDirectory, show, as, pid);
+}
+
+bool CreateProcessWithTokenW(Handle token, const std::string& applicationName,
+                             const std::string& commandLine, const std::string& currentDirectory,
+                             int show, uint32_t& pid) {
+  pid = 0;
+  auto h = TokenWith(token, kTOKEN_QUERY | kTOKEN_DUPLICATE | kTOKEN_ASSIGN_PRIMARY);
+  if (!h) return false;
+  {
+    sim::Op op;
+    // SeImpersonatePrivilege: held by elevated programs.
+    if (!op.m().elevated) return Fail(kERROR_PRIVILEGE_NOT_HELD);
+  }
+  return StartProcess(applicationName, commandLine, currentDirectory, show,
+                      StartAs{h->owner, h->elevationType, h->elevated, h->session}, pid);
 }
 
 }  // namespace plat

@@ -345,6 +345,10 @@ uint32_t GetWindowThreadProcessId(Hwnd hwnd, uint32_t* processId) {
   return thread;
 }
 
+Hwnd GetShellWindow() {
+  return FromHwnd(::GetShellWindow());
+}
+
 uint32_t GetCurrentThreadId() {
   return ::GetCurrentThreadId();
 }

@@ -170,30 +170,73 @@ bool QueryDosDeviceW(const std::string& device, std::string& target, uint32_t ca
   return true;
 }
 
+bool GetProcessTimes(Handle process, uint64_t& creationTime) {
+  FILETIME created{}, exited{}, kernel{}, user{};
+  const bool ok = ::GetProcessTimes(ToHandle(process), &created, &exited, &kernel, &user) != FALSE;
+  creationTime =
+      ok ? (static_cast<uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime : 0;
+  return ok;
+}
+
 // ---------------------------------------------------------------- starting programs
 
-bool CreateProcessW(const std::string& commandLine, const std::string& currentDirectory, int show,
-                    uint32_t& pid) {
-  pid = 0;
+namespace {
+
+STARTUPINFOW StartupInfo(int show) {
   STARTUPINFOW startup;
   ZeroMemory(&startup, sizeof startup);
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = static_cast<WORD>(show);
-  PROCESS_INFORMATION info;
-  ZeroMemory(&info, sizeof info);
-  std::wstring line = Widen(commandLine);  // CreateProcessW may write into the command line
-  line.push_back(L'\0');
-  const std::wstring folder = Widen(currentDirectory);
-  if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
-    return false;
-  }
+  return startup;
+}
+
+// Closes the handles of a started process; its identifier stays.
+bool Started(const PROCESS_INFORMATION& info, uint32_t& pid) {
   KeepLastError keep;
   ::CloseHandle(info.hThread);
   ::CloseHandle(info.hProcess);
   pid = info.dwProcessId;
   return true;
+}
+
+}  // namespace
+
+bool CreateProcessW(const std::string& commandLine, const std::string& currentDirectory, int show,
+                    uint32_t& pid, const std::string& applicationName) {
+  pid = 0;
+  STARTUPINFOW startup = StartupInfo(show);
+  PROCESS_INFORMATION info;
+  ZeroMemory(&info, sizeof info);
+  std::wstring line = Widen(commandLine);  // CreateProcessW may write into the command line
+  line.push_back(L'\0');
+  const std::wstring folder = Widen(currentDirectory);
+  const std::wstring application = Widen(applicationName);
+  if (!::CreateProcessW(application.empty() ? nullptr : application.c_str(), line.data(), nullptr,
+                        nullptr, FALSE, 0, nullptr, folder.empty() ? nullptr : folder.c_str(),
+                        &startup, &info)) {
+    return false;
+  }
+  return Started(info, pid);
+}
+
+bool CreateProcessWithTokenW(Handle token, const std::string& applicationName,
+                             const std::string& commandLine, const std::string& currentDirectory,
+                             int show, uint32_t& pid) {
+  pid = 0;
+  STARTUPINFOW startup = StartupInfo(show);
+  PROCESS_INFORMATION info;
+  ZeroMemory(&info, sizeof info);
+  std::wstring line = Widen(commandLine);
+  line.push_back(L'\0');
+  const std::wstring folder = Widen(currentDirectory);
+  const std::wstring application = Widen(applicationName);
+  if (!::CreateProcessWithTokenW(
+          ToHandle(token), 0, application.empty() ? nullptr : application.c_str(), line.data(), 0,
+          nullptr, folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
+    return false;
+  }
+  return Started(info, pid);
 }
 
 }  // namespace plat

@@ -73,6 +73,41 @@ bool LookupPrivilegeValueW(const std::string& name, uint64_t& luid) {
   return true;
 }
 
+bool GetTokenInformationElevationType(Handle token, uint32_t& type) {
+  TOKEN_ELEVATION_TYPE value = TokenElevationTypeDefault;
+  DWORD returned = 0;
+  const bool ok = ::GetTokenInformation(ToHandle(token), TokenElevationType, &value, sizeof value,
+                                        &returned) != FALSE;
+  type = ok ? static_cast<uint32_t>(value) : 0;
+  return ok;
+}
+
+bool GetTokenInformationElevation(Handle token, bool& elevated) {
+  TOKEN_ELEVATION value{};
+  DWORD returned = 0;
+  const bool ok = ::GetTokenInformation(ToHandle(token), TokenElevation, &value, sizeof value,
+                                        &returned) != FALSE;
+  elevated = ok && value.TokenIsElevated != 0;
+  return ok;
+}
+
+bool GetTokenInformationSessionId(Handle token, uint32_t& session) {
+  DWORD value = 0;
+  DWORD returned = 0;
+  const bool ok = ::GetTokenInformation(ToHandle(token), TokenSessionId, &value, sizeof value,
+                                        &returned) != FALSE;
+  session = ok ? value : 0;
+  return ok;
+}
+
+bool DuplicateTokenEx(Handle token, uint32_t access, Handle& primary) {
+  HANDLE handle = nullptr;
+  const bool ok = ::DuplicateTokenEx(ToHandle(token), access, nullptr, SecurityImpersonation,
+                                     TokenPrimary, &handle) != FALSE;
+  primary = ok ? FromHandle(handle) : 0;
+  return ok;
+}
+
 bool AdjustTokenPrivileges(Handle token, uint64_t luid, uint32_t attributes) {
   TOKEN_PRIVILEGES privileges{};
   privileges.PrivilegeCount = 1;

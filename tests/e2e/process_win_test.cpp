@@ -1,7 +1,9 @@
 // The process scenario end to end: user-program doubles run beside the installed
 // VlxMini.exe; the user's black list, the rating database and the recorded choices
 // decide which of them "-game" ends; "-normal" starts again what the restore rules
-// say, with "FRestoreProcesses" off and on.
+// say, with "FRestoreProcesses" off and on, and only the program a record names.
+// The doubles live in a folder with blanks; a shell stand-in plays Explorer's
+// desktop window, whose token the restore starts programs with.
 #include <sqlite3.h>
 
 #include <map>
@@ -9,6 +11,7 @@
 
 #include "config/IniFiles.h"
 #include "config/PSafeIniFile.h"
+#include "modules/process/uProcessBoost.h"
 #include "tests/e2e/e2e_fixture.h"
 
 namespace {
@@ -89,8 +92,18 @@ class ProcessScenario : public e2e::E2eFixture {
   void SetUp() override {
     E2eFixture::SetUp();
     if (HasFatalFailure()) return;
-    // A long folder name: the recorded start commands then exceed one Base64 line.
-    doubles_ = box_.Path("DoublesOfTheUsersProgramsForTheProcessScenario") + "\\";
+    shell_ = e2e::Start(DoublesBuildDir() + "shell_helper.exe", "", "");
+    ASSERT_TRUE(PollUntil(
+        [&] {
+          DWORD owner = 0;
+          ::GetWindowThreadProcessId(::GetShellWindow(), &owner);
+          return owner == shell_.pid();
+        },
+        10000))
+        << "the shell stand-in did not become the shell window";
+    // A long folder name with blanks: the recorded start commands then exceed one
+    // Base64 line, and a bare path must be quoted to start.
+    doubles_ = box_.Path("Doubles Of The Users Programs For The Process Scenario") + "\\";
     ASSERT_TRUE(plat::CreateDirectoryW(doubles_));
     for (const Double& d : kDoubles) {
       const std::string build = DoublesBuildDir() + d.build + ".exe";
@@ -114,6 +127,7 @@ class ProcessScenario : public e2e::E2eFixture {
     for (auto& [name, process] : running_)
       process.Kill();
     installed_.Kill();
+    shell_.Kill();
     // Doubles the program started again.
     for (const Double& d : kDoubles) {
       for (DWORD pid : RunningFrom(doubles_, d.name)) {
@@ -239,6 +253,7 @@ class ProcessScenario : public e2e::E2eFixture {
   std::string doubles_;
   std::map<std::string, Process> running_;
   Process installed_;
+  Process shell_;
 };
 
 TEST_F(ProcessScenario, GameEndsTheChosenProgramsAndNormalStartsOnlyTheCompanionAgain) {
@@ -247,11 +262,12 @@ TEST_F(ProcessScenario, GameEndsTheChosenProgramsAndNormalStartsOnlyTheCompanion
   SetRestoreProcesses(false);
   ASSERT_EQ(RunProgram("-normal"), std::optional<DWORD>(0));
   EXPECT_FALSE(DataExists("Temp.ini"));
-  // The companion program comes back with its start switch; nothing else does.
+  // The companion program comes back with its start switch as its first argument;
+  // nothing else does.
   EXPECT_TRUE(PollUntil([&] { return Starts("TrvDiskTidy.exe").size() == 2; }, 10000));
   const auto tidy = Starts("TrvDiskTidy.exe");
   ASSERT_EQ(tidy.size(), 2u);
-  EXPECT_TRUE(txt::SameText(tidy[1], doubles_ + "TrvDiskTidy.exe /autorun")) << tidy[1];
+  EXPECT_TRUE(txt::SameText(tidy[1], "\"" + doubles_ + "TrvDiskTidy.exe\" /autorun")) << tidy[1];
   EXPECT_EQ(RunningFrom(doubles_, "TrvDiskTidy.exe").size(), 1u);
   for (const Double& d : kDoubles) {
     if (std::string(d.name) == "TrvDiskTidy.exe") continue;
@@ -276,9 +292,24 @@ TEST_F(ProcessScenario, NormalWithRestoreProcessesStartsEveryRecordedCommand) {
     const auto starts = Starts(d.name);
     if (starts.size() != 2) continue;
     const std::string switches = std::string(d.name) == "TrvDiskTidy.exe" ? " /autorun" : "";
-    EXPECT_TRUE(txt::SameText(starts[1], doubles_ + d.name + switches)) << starts[1];
+    EXPECT_TRUE(txt::SameText(starts[1], "\"" + doubles_ + d.name + "\"" + switches)) << starts[1];
     EXPECT_EQ(RunningFrom(doubles_, d.name).size(), 1u) << d.name;
   }
 }
 
 }  // namespace
+
+TEST_F(ProcessScenario, ARecordWhoseCommandNamesAnotherProgramStartsOnlyItsOwnProgram) {
+  // A forged record: the companion's path, but a command naming another double.
+  const std::string tidy = doubles_ + "TrvDiskTidy.exe", alpha = doubles_ + "AlphaSync.exe";
+  WriteData("Temp.ini", test::Utf16File("[Process]\r\nTrvDiskTidy.exe=4096\r\n[Process1]\r\n4242=" +
+                                        tidy + "\r\n4242_=" + EncodeStartCommand(alpha) + "\r\n"));
+  ASSERT_EQ(RunProgram("-normal"), std::optional<DWORD>(0));
+  // The recorded program runs, with the record's command as its command line.
+  EXPECT_TRUE(PollUntil([&] { return Starts("TrvDiskTidy.exe").size() == 2; }, 10000));
+  const auto starts = Starts("TrvDiskTidy.exe");
+  ASSERT_EQ(starts.size(), 2u);
+  EXPECT_TRUE(txt::SameText(starts[1], alpha + " /autorun")) << starts[1];
+  EXPECT_FALSE(PollUntil([&] { return Starts("AlphaSync.exe").size() > 1; }, 1000))
+      << "the program named by the command was started";
+}

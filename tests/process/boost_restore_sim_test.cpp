@@ -182,7 +182,34 @@ TEST(ProcessBoost, NothingChosenLeavesNoRecords) {
   EXPECT_EQ(m.ReadFile(kTemp), "");
 }
 
-// A restore file of six ended processes: Explorer, a game and the four companions.
+TEST(ProcessBoost, AnIdentifierGivenToAnotherProcessSinceTheInventoryIsNotEnded) {
+  // After the inventory, 802 goes to another start of b.exe, or to another program.
+  for (const auto& [path, created] :
+       {std::pair<std::string, uint64_t>{"C:\\Games\\b.exe", 2}, {"C:\\Games\\c.exe", 1}}) {
+    Session session;
+    sim::MachineBuilder b = ProcessMachine();
+    auto reused = Proc(802, "b.exe");
+    reused.created = 1;
+    Add(b, Proc(801, "a.exe"));
+    Add(b, reused);
+    b.File(kBlack, "a.exe\r\nb.exe\r\n");
+    sim::ScopedMachine m{b};
+    TProcessController boost(kData, kSettings, kTemp);
+    boost.SetProgressHook(
+        [&](void*, TProgressItemKind, const std::string&, bool) {
+          m.machine().processes.back().imagePath = path;
+          m.machine().processes.back().created = created;
+        },
+        nullptr);
+    EXPECT_TRUE(boost.Boost());
+    EXPECT_EQ(m.machine().processes.size(), 1u);
+    EXPECT_TRUE(Contains(enginetest::RunLogLines(m),
+                         "KillProcessByPID : 802 is no longer C:\\Games\\b.exe, not ended"));
+  }
+}
+
+// A restore file of seven ended processes: Explorer, a game, the four companions
+// (one in a folder with a blank) and a program whose file is gone.
 std::string RestoreFile() {
   std::string text = "[Process]\r\nexplorer.exe=4096\r\n[Process1]\r\n";
   const std::vector<std::pair<int, std::string>> ended = {
@@ -190,8 +217,9 @@ std::string RestoreFile() {
       {102, "C:\\Games\\game.exe"},
       {103, "C:\\Trevanic\\DriverCare\\TrvDriverCare.exe"},
       {104, "C:\\Trevanic\\Shield\\trvsysshield.exe"},
-      {105, "C:\\Trevanic\\Tidy\\TrvDiskTidy.exe"},
+      {105, "C:\\Trevanic\\Disk Tidy\\TrvDiskTidy.exe"},
       {106, "C:\\Trevanic\\GameCap\\TrvGameCap.exe"},
+      {107, "C:\\Games\\gone.exe"},
   };
   for (const auto& [pid, path] : ended)
     text +=
@@ -199,14 +227,39 @@ std::string RestoreFile() {
   return text;
 }
 
-sim::MachineBuilder RestoreMachine(bool restoreAll) {
+// Where the user's token comes from: the shell, the tray program (no shell), nowhere
+// (only elevated processes of the user), or the program's own token (UAC off).
+enum class Tokens { Shell, Tray, None, Own };
+
+sim::Process Token(uint32_t pid, const std::string& exe, const std::string& owner, uint32_t type) {
+  sim::Process p = Proc(pid, exe, "C:\\Windows\\");
+  p.owner = owner;
+  p.elevationType = type;
+  p.elevated = type == plat::kTokenElevationTypeFull;
+  return p;
+}
+
+sim::MachineBuilder RestoreMachine(bool restoreAll, Tokens tokens = Tokens::Shell) {
   sim::MachineBuilder b = ProcessMachine();
   b.File(kTemp, RestoreFile());
   for (const char* path :
        {"C:\\Windows\\explorer.exe", "C:\\Games\\game.exe",
         "C:\\Trevanic\\DriverCare\\TrvDriverCare.exe", "C:\\Trevanic\\Shield\\trvsysshield.exe",
-        "C:\\Trevanic\\Tidy\\TrvDiskTidy.exe", "C:\\Trevanic\\GameCap\\TrvGameCapTray.exe"})
+        "C:\\Trevanic\\Disk Tidy\\TrvDiskTidy.exe", "C:\\Trevanic\\GameCap\\TrvGameCapTray.exe"})
     b.File(path, "MZ");
+  // Never lent: the user's elevated process, another user's, one of another session.
+  b.AddProcess(Token(50, "admin.exe", "Gamer", plat::kTokenElevationTypeFull));
+  b.AddProcess(Token(51, "guest.exe", "Guest", plat::kTokenElevationTypeLimited));
+  b.AddProcess(Token(52, "remote.exe", "Gamer", plat::kTokenElevationTypeLimited))
+      .With([](sim::Machine& m) { m.processes.back().session = 2; });
+  if (tokens == Tokens::Tray)
+    b.AddProcess(Token(53, "VlxTray.exe", "Gamer", plat::kTokenElevationTypeLimited));
+  if (tokens == Tokens::Shell) {
+    b.AddProcess(Token(54, "explorer.exe", "Gamer", plat::kTokenElevationTypeLimited));
+    b.Window("Progman", "Program Manager").With([](sim::Machine& m) { m.windows.back().pid = 54; });
+  }
+  if (tokens == Tokens::Own)
+    b.With([](sim::Machine& m) { m.elevationType = plat::kTokenElevationTypeDefault; });
   b.File(kSettings,
          std::string("[Config]\r\nFRestoreProcesses=") + (restoreAll ? "1" : "0") + "\r\n");
   return b;
@@ -234,7 +287,7 @@ const Start kGameStart{"C:\\Games\\game.exe", "C:\\Games", 1};
 const std::vector<Start> kCompanionStarts = {
     {"C:\\Trevanic\\DriverCare\\TrvDriverCare.exe /STARTUP", "C:\\Trevanic\\DriverCare", 1},
     {"C:\\Trevanic\\Shield\\trvsysshield.exe /STARTUP", "C:\\Trevanic\\Shield", 1},
-    {"C:\\Trevanic\\Tidy\\TrvDiskTidy.exe /autorun", "C:\\Trevanic\\Tidy", 1},
+    {"\"C:\\Trevanic\\Disk Tidy\\TrvDiskTidy.exe\" /autorun", "C:\\Trevanic\\Disk Tidy", 1},
     {"C:\\Trevanic\\GameCap\\TrvGameCapTray.exe /auto", "C:\\Trevanic\\GameCap", 1},
 };
 
@@ -252,7 +305,7 @@ TEST(ProcessRestore, WithoutRestoreAllOnlyExplorerAndCompanionsComeBack) {
   expected.insert(expected.end(), kCompanionStarts.begin(), kCompanionStarts.end());
   EXPECT_EQ(Starts(m.machine(), before), expected);
   // Every key of "Process1" counted, the names ending in "_" too.
-  EXPECT_EQ(boost.GetDoneCount(), 12);
+  EXPECT_EQ(boost.GetDoneCount(), 14);
   // "Process1" is emptied; "Process" stays, so the module still has restore data.
   EXPECT_EQ(m.ReadFile(kTemp), "[Process]\r\nexplorer.exe=4096\r\n[Process1]\r\n");
   EXPECT_TRUE(boost.HasRestoreData());
@@ -276,6 +329,51 @@ TEST(ProcessRestore, WithRestoreAllEveryRecordedCommandComesBack) {
   std::vector<Start> expected{kExplorerStart, kGameStart};
   expected.insert(expected.end(), kCompanionStarts.begin(), kCompanionStarts.end());
   EXPECT_EQ(Starts(m.machine(), before), expected);
+  EXPECT_TRUE(Contains(enginetest::RunLogLines(m),
+                       "StartProcessByPath : \"C:\\Games\\gone.exe\" is not an existing file, "
+                       "not started"));
+}
+
+TEST(ProcessRestore, ProgramsStartWithTheLoggedOnUsersOwnTokenOrNotAtAll) {
+  const struct {
+    Tokens tokens;
+    uint32_t type;  // of the started processes; 0: none starts
+    bool elevated;
+    std::string source;
+  } rows[] = {
+      {Tokens::Shell, plat::kTokenElevationTypeLimited, false, "the shell, pid 54"},
+      {Tokens::Tray, plat::kTokenElevationTypeLimited, false, "VlxTray.exe, pid 53"},
+      {Tokens::Own, plat::kTokenElevationTypeDefault, true, "this program"},
+      {Tokens::None, 0, false, ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.source);
+    Session session;
+    sim::ScopedMachine m{RestoreMachine(false, row.tokens)};
+    Program program;
+    SetDebugOutput(true);
+    const size_t before = m.machine().processes.size();
+    TProcessController(kData, kSettings, kTemp).Restore();
+    const auto started = Started(m.machine(), before);
+    EXPECT_EQ(started.size(), row.type ? 5u : 0u);
+    for (const sim::Process& p : started) {
+      EXPECT_EQ(p.owner, "Gamer");
+      EXPECT_EQ(p.elevationType, row.type);
+      EXPECT_EQ(p.elevated, row.elevated);
+      EXPECT_NE(p.created, 0u);
+    }
+    // The machine file keeps the tokens, creation times and the shell window's owner.
+    sim::Machine back;
+    std::string error;
+    ASSERT_TRUE(sim::Parse(sim::Serialize(m.machine()), back, error)) << error;
+    EXPECT_EQ(sim::Serialize(back), sim::Serialize(m.machine()));
+    EXPECT_TRUE(row.type
+                    ? Contains(Trace(m.machine()), "StartProcessByPath : token of " + row.source)
+                    : Contains(enginetest::RunLogLines(m),
+                               "StartProcessByPath : no token of the logged-on user (no "
+                               "process of the user runs without elevation), no program is "
+                               "started"));
+  }
 }
 
 TEST(ProcessRestore, AStoppedModuleOrAnEmptyRecordRestoresNothing) {

@@ -87,6 +87,7 @@ TEST(ProcessInventory, RecordsHoldPathVersionPriorityMemoryAndOwner) {
   p.wsPrivate = 10;
   p.wsShared = 5;
   p.wsSharedHigh = 3;  // counted as private
+  p.created = 133500000000000000;
   const auto version = Strings("Maker", "A game", "Game", "2.1.0");
   Add(b, p, &version);
   sim::ScopedMachine m{b};
@@ -106,6 +107,7 @@ TEST(ProcessInventory, RecordsHoldPathVersionPriorityMemoryAndOwner) {
   EXPECT_EQ(r.priority, plat::kHIGH_PRIORITY_CLASS);
   EXPECT_EQ(r.memory, (10u + 3u) * 4096u);
   EXPECT_EQ(r.owner, "Gamer");
+  EXPECT_EQ(r.created, 133500000000000000u);
   EXPECT_FALSE(r.end);
   // The batched read gives what the single-key reads give.
   for (const char* key : {"CompanyName", "FileDescription", "ProductName", "ProductVersion"})
@@ -142,6 +144,13 @@ TEST(ProcessInventory, OnlyTheUsersOwnReadableProcessesAreListed) {
   EXPECT_EQ(GetProcessPriority(4005), 0u);
   EXPECT_EQ(GetPrivacyMemory(4005), 0u);
   EXPECT_EQ(GetProcessPath(4005), "");
+  // Without a user name, an unreadable owner would pass for the user's: none is listed.
+  m.machine().userName = "";
+  boost.RefreshProcess();
+  EXPECT_EQ(boost.GetProcessCount(), 0);
+  EXPECT_TRUE(Contains(enginetest::RunLogLines(m),
+                       "TProcessBoost.RefreshProcess : the user name cannot be read, no process "
+                       "listed"));
 }
 
 TEST(ProcessInventory, DevicePathsBecomeDosPathsOnlyOnVolumesWithALetter) {

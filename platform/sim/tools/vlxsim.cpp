@@ -114,8 +114,10 @@ void ShowMachine(const sim::Machine& m) {
             << (m.hasGetProcessImageFileNameW ? "yes" : "no") << ", GetModuleFileNameExW "
             << (m.hasGetModuleFileNameExW ? "yes" : "no") << ", QueryWorkingSet "
             << (m.hasQueryWorkingSet ? "yes" : "no") << "\n";
-  std::cout << "user        " << m.userName << (m.elevated ? " (elevated)" : " (not elevated)")
-            << "\n";
+  const char* const kTypes[] = {"?", "default", "full", "limited"};
+  std::cout << "user        " << m.userName << (m.elevated ? " (elevated" : " (not elevated")
+            << ", " << kTypes[m.elevationType < 4 ? m.elevationType : 0] << " token, session "
+            << m.session << ")\n";
   std::cout << "privileges ";
   for (const std::string& name : m.enabledPrivileges)
     std::cout << " " << name;
@@ -298,6 +300,14 @@ void ShowProcesses(const sim::Machine& m) {
     if (p.access != plat::kPROCESS_ALL_ACCESS) flags += " [access " + Hex(p.access, 4) + "]";
     if (!p.canTerminate) flags += " [no terminate]";
     if (!p.tokenReadable) flags += " [no token]";
+    // The program's own token is the machine's.
+    const bool self = p.pid == m.selfPid;
+    const uint32_t type = self ? m.elevationType : p.elevationType;
+    const uint32_t session = self ? m.session : p.session;
+    flags += (self ? m.elevated : p.elevated) ? " [elevated]" : " [not elevated]";
+    if (type == plat::kTokenElevationTypeFull) flags += " [full token]";
+    if (type == plat::kTokenElevationTypeLimited) flags += " [limited token]";
+    if (session != 1) flags += " [session " + std::to_string(session) + "]";
     if (p.pid == m.selfPid) flags += " [this program]";
     std::printf("%7u %7u %7u %4d %-8s %-16s %s%s\n", p.pid, p.parentPid, p.threads, p.basePriority,
                 PriorityClassName(p.priorityClass), p.owner.c_str(), p.exeFile.c_str(),
