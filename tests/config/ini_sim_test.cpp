@@ -1,6 +1,8 @@
 // INI classes on simulated machines: code pages, attributes and buffer sizes that a
 // real test machine cannot be set up with.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -8,8 +10,11 @@
 #include "config/ExtIniFiles.h"
 #include "config/IniFiles.h"
 #include "config/PSafeIniFile.h"
+#include "diag/uAppLog.h"
 #include "platform/Platform.h"
+#include "platform/Text.h"
 #include "platform/sim/SimMachine.h"
+#include "tests/support/LogText.h"
 #include "tests/support/Sandbox.h"
 
 namespace {
@@ -114,6 +119,66 @@ TEST(IniSim, FolderIsCreatedForANewFile) {
   EXPECT_EQ(
       Hex(machine.ReadFile("C:\\Users\\Gamer\\AppData\\Roaming\\Trevanic\\Velmora\\Temp.ini")),
       "FF FE");
+}
+
+// Saves that go wrong, files another program holds and files too large to read:
+// the file on the disk is either the old one or the new one, whole, and the error
+// log has one line naming the file and the error.
+TEST(IniSim, FailedAndHeldAccessesLeaveWholeFilesAndOneLogLine) {
+  const std::string path = "C:\\Data\\s.ini";
+  const std::string old = Utf16File("[Boost]\r\nIsBoost=1\r\n");
+  const std::string saved = Utf16File("[Boost]\r\nIsBoost=0\r\n\r\n");
+  struct Case {
+    const char* what;
+    int64_t writeBudget;   // bytes the disk takes before the save is cut off
+    uint32_t holderShare;  // share mode of another program's handle; ~0u: none
+    int64_t hostSize;      // size the file is grown to first; 0: as it is
+    std::string file, error;
+  } cases[] = {
+      {"cut off part-way", 9, ~0u, 0, old,
+       "TSafeIniFile.UpdateFile: \"" + path + "\" system error 112"},
+      {"held for reading and writing", -1, plat::kFILE_SHARE_READ | plat::kFILE_SHARE_WRITE, 0,
+       saved,
+       "TSafeIniFile.UpdateFile: \"" + path +
+           "\" is held by another program (system error 32), written in place"},
+      {"held without sharing", -1, 0, 0, old,
+       "TSafeIniFile.UpdateFile: \"" + path + "\" system error 32"},
+      {"5 GiB", -1, ~0u, int64_t{5} << 30, "",
+       "TSafeIniFile.LoadFromFile: \"" + path + "\" system error 223"},
+  };
+  for (const Case& c : cases) {
+    sim::ScopedMachine machine(sim::MachineBuilder().File(path, old));
+    InitAppLog("C:\\Logs", "run.log", "error.log");
+    if (c.hostSize) {
+      ASSERT_EQ(::truncate(machine.Host(path).c_str(), c.hostSize), 0);
+    }
+    TSafeIniFile ini(path);
+    const plat::Handle holder =
+        c.holderShare == ~0u ? plat::kInvalidHandle
+                             : plat::CreateFileW(path, plat::kGENERIC_READ | plat::kGENERIC_WRITE,
+                                                 c.holderShare, plat::kOPEN_EXISTING);
+    ini.WriteBool("Boost", "IsBoost", false);
+    sim::InjectedFaults().writeBudget = c.writeBudget;
+    if (!ini.LoadFailed()) ini.UpdateFile();
+    sim::InjectedFaults().writeBudget = -1;
+    if (c.hostSize) {
+      // Neither read in part nor cut: the file keeps its size; nor read as a language file.
+      EXPECT_FALSE(TExtIniFile().LoadFromFile(path)) << c.what;
+      struct stat st {};
+      ASSERT_EQ(::stat(machine.Host(path).c_str(), &st), 0);
+      EXPECT_EQ(st.st_size, c.hostSize) << c.what;
+    } else {
+      EXPECT_EQ(Hex(machine.ReadFile(path)), Hex(c.file)) << c.what;
+    }
+    EXPECT_FALSE(machine.Exists(path + ".tmp")) << c.what;
+    const auto errors =
+        test::LogMessages(txt::DecodeTextFile(machine.ReadFile("C:\\Logs\\error.log")));
+    ASSERT_FALSE(errors.empty()) << c.what;
+    EXPECT_EQ(errors[0], c.error) << c.what;
+    EXPECT_EQ(errors.size(), c.hostSize ? 2u : 1u) << c.what;
+    if (holder != plat::kInvalidHandle) plat::CloseHandle(holder);
+    DoneAppLog();
+  }
 }
 
 }  // namespace
