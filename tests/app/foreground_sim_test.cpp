@@ -57,6 +57,8 @@ int RunStart(const std::vector<std::string>& extra, bool foregroundLock = false)
     TfrmMiniBoost form(params, true, TBoostModules{});
     form.Create();
     if (form.Handle() == 0) return static_cast<int>(kNoWindow);
+    // Another program's synchronisation message carries nothing the window runs.
+    plat::SendMessageW(form.Handle(), kMsgSynchronize, 1, 0x1234);
     plat::ShowWindow(form.Handle(), kMinimise);
     form.Show();
     // The start message is the only one posted: handle what is queued now.

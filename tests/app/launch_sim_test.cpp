@@ -68,6 +68,9 @@ class ProgramRun {
   std::vector<std::string> RunLog() const {
     return enginetest::LogMessages(Text(kData + "Logs\\VlxMiniAppRun.log"));
   }
+  std::vector<std::string> ErrorLog() const {
+    return enginetest::LogMessages(Text(kData + "Logs\\VlxMiniException.log"));
+  }
   bool Logged(const std::string& line) const {
     const auto log = RunLog();
     return std::find(log.begin(), log.end(), line) != log.end();
@@ -187,6 +190,41 @@ TEST(Launch, HiddenGameRunsARestoreNotABoost) {
   EXPECT_FALSE(run.Logged("TBoost.Execute 4 osBoost"));
   EXPECT_TRUE(run.Logged("TBoost.Execute 5 osRestore"));
   EXPECT_FALSE(run.Exists(kTemp));
+}
+
+TEST(Launch, TrayProgramIsStartedWhenItsWindowIsMissing) {
+  sim::MachineBuilder b = Installed();
+  b.With([](sim::Machine& m) {
+    for (auto& w : m.windows)
+      if (w.className == kTray) w.present = false;
+  });
+  ProgramRun run(std::move(b), {"-game"});
+  ASSERT_EQ(run.machine().shellCalls.size(), 1u);
+  EXPECT_EQ(run.machine().shellCalls[0].file, kProgram + "VlxTray.exe");
+  EXPECT_EQ(run.machine().shellCalls[0].parameters, "-game");
+}
+
+// A window that cannot be created, or a handler that fails, ends the program as a
+// finished operation does: code 0, the notice, an error-log line, the mutex free.
+TEST(Launch, NoWindowOrAFailingHandlerEndsTheProgramWithNotice) {
+  struct Case {
+    bool noWindow;
+    std::string error;
+  } cases[] = {{true, "TfrmMiniBoost.Create: cannot create the window, system error 8"},
+               {false, "TfrmMiniBoost.WndProc: GameDesk failed"}};
+  for (const Case& c : cases) {
+    sim::InjectedFaults().failWindowCreation = c.noWindow;  // inherited by the program
+    static Calls calls;
+    ProgramRun run(Installed(&kClipboardRecord), {"-normal"}, [] {
+      return enginetest::FakeModules(calls, {{"GameDesk", Script{.throwOnRestore = true}}});
+    });
+    sim::InjectedFaults().failWindowCreation = false;
+    EXPECT_FALSE(run.result().timedOut) << c.error;
+    EXPECT_EQ(run.result().exitCode, 0) << c.error;
+    EXPECT_TRUE(run.Notified()) << c.error;
+    const auto errors = run.ErrorLog();
+    EXPECT_NE(std::find(errors.begin(), errors.end(), c.error), errors.end()) << c.error;
+  }
 }
 
 TEST(Launch, ASecondCopyEndsSilently) {
