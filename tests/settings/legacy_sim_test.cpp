@@ -197,6 +197,19 @@ TEST(LegacyBoth, ProxyFromTheFirstFileSurvivesASecondFileWithoutOne) {
   EXPECT_EQ(GConfig->FLanguage, "Svenska");
 }
 
+TEST(LegacyVX3, LegacyValuesGoOverTheFileWhoseOtherKeysStay) {
+  Session session;
+  sim::ScopedMachine m{Machine()
+                           .File(kSettings, Ini("[Config]\r\nFSkinName=dark\r\nLanguage=Dansk\r\n"
+                                                "[Boost]\r\nOCLevel=0\r\n"))
+                           .File(kVX3, "[Main]\r\nLanguage=Francais\r\n")};
+  InitConfigGlobals(false);
+  EXPECT_FALSE(m.Exists(kVX3));
+  const std::string text = Text(m, kSettings);
+  for (const char* line : {"FSkinName=dark", "OCLevel=0", "Language=Francais"})
+    EXPECT_TRUE(Has(text, line)) << line << "\n" << text;
+}
+
 TEST(LegacyNone, NoLegacyFileMeansNoWholeSave) {
   Session session;
   sim::ScopedMachine m{Machine()};

@@ -9,6 +9,7 @@
 #include "platform/FileUtil.h"
 #include "platform/Platform.h"
 #include "tests/settings/SettingsMachine.h"
+#include "tests/support/LogText.h"
 
 namespace {
 
@@ -448,6 +449,11 @@ TEST(SettingsKeys, SettingsFileThatCannotBeReadIsNeverReplaced) {
   EXPECT_EQ(GConfig->FLanguage, "English");
   EXPECT_EQ(GConfig->FOCLevel, 1);
   EXPECT_EQ(Hex(m.ReadFile(kSettings)), Hex(Ini(file)));
+  // The legacy file waits for a save that succeeds; each failed access is logged once.
+  EXPECT_TRUE(m.Exists(kData + "OldCfgSVX.ini"));
+  const auto errors = test::LogMessages(Text(m, kLogs + "VlxMiniException.log"));
+  ASSERT_FALSE(errors.empty());
+  EXPECT_EQ(errors[0], "TSafeIniFile.LoadFromFile: \"" + kSettings + "\" system error 32");
 }
 
 // ---------------------------------------------------------------- legacy overclock switch
