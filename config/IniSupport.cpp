@@ -26,7 +26,10 @@ void EnsureFolder(const std::string& folder) {
   if (folder.empty() || folder == "\\" || folder == ".\\") return;
   for (int attempt = 0; attempt < 101; ++attempt) {
     if (fileutil::DirectoryExists(folder)) return;
-    fileutil::ForceDirectories(folder);
+    // A path longer than Windows allows never comes to exist.
+    if (!fileutil::ForceDirectories(folder) &&
+        plat::GetLastError() == plat::kERROR_FILENAME_EXCED_RANGE)
+      return;
   }
 }
 

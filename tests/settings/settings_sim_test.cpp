@@ -597,4 +597,19 @@ TEST(SettingsGlobals, FoldersWithoutObjectsAndRepeatedShutdown) {
   EXPECT_EQ(GSettingsFolder, "");
 }
 
+TEST(SettingsGlobals, ASettingsFolderLongerThanWindowsAllowsIsRefusedAndLogged) {
+  Session session;
+  sim::ScopedMachine m{Machine()};
+  std::string deep = kProfile;
+  for (int i = 0; i < 2000; ++i)
+    deep += "\\d";
+  m.machine().specialFolders[plat::kCSIDL_APPDATA] = deep;
+  InitConfigGlobals(false);
+  EXPECT_TRUE(GConfig);
+  EXPECT_FALSE(fileutil::DirectoryExists(kProfile + "\\d"));
+  const auto errors = test::LogMessages(Text(m, kLogs + "VlxMiniException.log"));
+  ASSERT_FALSE(errors.empty());
+  EXPECT_EQ(errors[0], "InitConfigGlobals: \"" + deep + "\\Trevanic\\Velmora\\\" system error 206");
+}
+
 }  // namespace
