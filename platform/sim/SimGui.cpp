@@ -485,6 +485,10 @@ bool ReleaseCapture() {
 }
 
 bool GetForegroundLockTimeout(uint32_t& ms) {
+  if (sim::InjectedFaults().failForegroundLockRead) {
+    sim::SetError(kERROR_ACCESS_DENIED);
+    return false;
+  }
   sim::Op op;
   ms = op.m().foregroundLockTimeout;
   return true;

@@ -282,7 +282,8 @@ struct Faults {
   // is left of it and fails with ERROR_DISK_FULL (a save cut off part-way), and the
   // budget is spent (-1 again). -1: no limit.
   std::atomic<int64_t> writeBudget{-1};
-  std::atomic<bool> failWindowCreation{false};  // CreateAppWindow fails
+  std::atomic<bool> failWindowCreation{false};      // CreateAppWindow fails
+  std::atomic<bool> failForegroundLockRead{false};  // GetForegroundLockTimeout fails
 };
 Faults& InjectedFaults();
 

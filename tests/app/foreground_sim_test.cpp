@@ -75,6 +75,7 @@ int RunStart(const std::vector<std::string>& extra, bool foregroundLock = false)
     if (plat::GetForegroundWindow() == form.Handle()) seen |= kMiniInFront;
     if (plat::GetForegroundWindow() == other) seen |= kOtherInFront;
     uint32_t timeout = 0;
+    sim::InjectedFaults().failForegroundLockRead = false;
     plat::GetForegroundLockTimeout(timeout);
     if (timeout != 200000) seen |= kLockTimeOutChanged;
     return seen;
@@ -92,6 +93,10 @@ TEST(ForegroundWindow, TheForegroundLockIsLiftedForTheSwitchAndPutBack) {
   // With the lock on, taking the front needs a time-out of 0; the window gets the
   // front all the same and the time-out is back at its value afterwards.
   EXPECT_EQ(RunStart({}, true), kMiniInFront);
+  // A time-out that cannot be read is left alone: the lock stays and so does the front.
+  sim::InjectedFaults().failForegroundLockRead = true;  // inherited by the child
+  EXPECT_EQ(RunStart({}, true), kOtherInFront);
+  sim::InjectedFaults().failForegroundLockRead = false;
 }
 
 TEST(ForegroundWindow, AutoLeavesTheWindowWhereItIs) {
