@@ -19,8 +19,6 @@ std::string CaptionRestore = "Velmora is restoring back to Normal Mode...";
 namespace {
 
 constexpr uintptr_t kTimerId = 1;
-// Runs a function from the worker thread on the window's thread (lParam: the function).
-constexpr uint32_t kMsgSynchronize = plat::kWM_USER + 5100;
 constexpr uintptr_t kSysCommandDragMove = 0xF012;
 
 constexpr uint32_t Rgb(int r, int g, int b) {
@@ -92,6 +90,12 @@ void TfrmMiniBoost::Create() {
   layout.iconResource = "MAINICON";
   fHandle = plat::CreateAppWindow(layout, [this](plat::Hwnd h, uint32_t m, uintptr_t w,
                                                  intptr_t l) { return WndProc(h, m, w, l); });
+  if (fHandle == 0) {
+    // Without a window neither the timer nor the end of the bar would ever come.
+    LogError("TfrmMiniBoost.Create: cannot create the window, system error " +
+             std::to_string(plat::GetLastError()));
+    ExitWithNotice(0);
+  }
   FormCreate();
 }
 
@@ -107,9 +111,7 @@ void TfrmMiniBoost::FormCreate() {
   gBoost = std::make_unique<TBoost>(
       GSettingsFolder, GSettingsFolder + "Velmorix.ini", GSettingsFolder + "Temp.ini",
       [this](void* sender, bool ok) { OnBoostFinish(sender, ok); }, this, fModules);
-  gBoost->SetSynchronizer([this](const std::function<void()>& f) {
-    plat::SendMessageW(fHandle, kMsgSynchronize, 0, reinterpret_cast<intptr_t>(&f));
-  });
+  gBoost->SetSynchronizer([this](const std::function<void()>& f) { Synchronize(f); });
   LogRun("gBoost : " + BoolFlag(gBoost->IsBoosted()));
   gBoost->PrepareProgress();
 
@@ -186,7 +188,27 @@ void TfrmMiniBoost::Repaint() {
   plat::InvalidateRect(fHandle);
 }
 
+void TfrmMiniBoost::Synchronize(const std::function<void()>& Call) {
+  fPendingSync = &Call;
+  plat::SendMessageW(fHandle, kMsgSynchronize, 0, 0);
+  // Handled by now, or the window is gone: the call is not pending any more.
+  fPendingSync = nullptr;
+}
+
 intptr_t TfrmMiniBoost::WndProc(plat::Hwnd Hwnd, uint32_t Msg, uintptr_t WParam, intptr_t LParam) {
+  try {
+    return HandleMessage(Hwnd, Msg, WParam, LParam);
+  } catch (const std::exception& e) {
+    LogError("TfrmMiniBoost.WndProc: " + std::string(e.what()));
+  } catch (...) {
+    LogError("TfrmMiniBoost.WndProc: unknown exception");
+  }
+  // A handler that failed half-way leaves the window in no state to go on.
+  ExitWithNotice(0);
+}
+
+intptr_t TfrmMiniBoost::HandleMessage(plat::Hwnd Hwnd, uint32_t Msg, uintptr_t WParam,
+                                      intptr_t LParam) {
   switch (Msg) {
     case kMsgStartBoost:
       WMStartBoost(LParam);
@@ -195,7 +217,8 @@ intptr_t TfrmMiniBoost::WndProc(plat::Hwnd Hwnd, uint32_t Msg, uintptr_t WParam,
       WMExitProcess();
       return 0;
     case kMsgSynchronize:
-      (*reinterpret_cast<const std::function<void()>*>(LParam))();
+      // Only the worker's own call runs, once, whoever sent the message.
+      if (const std::function<void()>* call = fPendingSync.exchange(nullptr)) (*call)();
       return 0;
     case plat::kWM_TIMER:
       if (WParam == kTimerId && fTimerEnabled) TimerStep();
@@ -283,11 +306,13 @@ bool TfrmMiniBoost::ForceForegroundWindow() {
   plat::AttachThreadInput(ownThread, foregroundThread, true);
   plat::SetForegroundWindow(fHandle);
   if (plat::GetForegroundWindow() != fHandle) {
+    // The lock is lifted only when its time-out could be read and so put back.
     uint32_t timeout = 0;
-    plat::GetForegroundLockTimeout(timeout);
-    plat::SetForegroundLockTimeout(0);
-    plat::SetForegroundWindow(fHandle);
-    plat::SetForegroundLockTimeout(timeout);
+    if (plat::GetForegroundLockTimeout(timeout)) {
+      plat::SetForegroundLockTimeout(0);
+      plat::SetForegroundWindow(fHandle);
+      plat::SetForegroundLockTimeout(timeout);
+    }
   }
   return plat::GetForegroundWindow() == fHandle;
 }

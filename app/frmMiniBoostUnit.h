@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,9 +16,12 @@
 #include "engine/uBoost.h"
 #include "platform/Gui.h"
 
-// Messages the window handles (WM_USER + 5000 and + 5003).
+// Messages the window handles (WM_USER + 5000, + 5003 and + 5100).
 inline constexpr uint32_t kMsgStartBoost = 6024;
 inline constexpr uint32_t kMsgExitProcess = 6027;
+// Runs the worker's pending synchronised call on the window's thread; the message's
+// parameters carry nothing (other programs may send or broadcast this number).
+inline constexpr uint32_t kMsgSynchronize = 6124;
 
 // Layout at 96 pixels per inch.
 inline constexpr int kMiniWidth = 380;
@@ -63,6 +67,8 @@ class TfrmMiniBoost {
 
  private:
   intptr_t WndProc(plat::Hwnd Hwnd, uint32_t Msg, uintptr_t WParam, intptr_t LParam);
+  intptr_t HandleMessage(plat::Hwnd Hwnd, uint32_t Msg, uintptr_t WParam, intptr_t LParam);
+  void Synchronize(const std::function<void()>& Call);
   void FormCreate();
   void ChangeLan();
   void BeginBoost();
@@ -90,4 +96,6 @@ class TfrmMiniBoost {
   // The window's components as the language files see them.
   std::unique_ptr<TComponent> fForm;
   TComponent* fLabel = nullptr;
+  // The worker's call waiting for the window's thread (one worker, one call at a time).
+  std::atomic<const std::function<void()>*> fPendingSync{nullptr};
 };

@@ -50,7 +50,7 @@ void NotifyTray(const std::string& Switch) {
     if (code != 0) plat::PostMessageW(tray, code, 0, kPostMarker);
   } else if (Switch != "-quit") {
     const std::string folder = GetOwnFolder();
-    plat::ShellExecuteW(0, "open", folder + "vxtray.exe", Switch, folder, plat::kSW_SHOWNORMAL);
+    plat::ShellExecuteW(0, "open", folder + "VlxTray.exe", Switch, folder, plat::kSW_SHOWNORMAL);
   }
 }
 

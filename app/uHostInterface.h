@@ -38,7 +38,7 @@ plat::Hwnd FindTrayWindow();
 // The tray code of a host switch ("-normal" 1026, "-game" 1027, ...); 0 for others.
 uint32_t TraySwitchCode(const std::string& Switch);
 // Posts the switch's code (lParam 123) to the tray window; when the tray window is
-// absent and the switch is not "-quit", starts the program folder's "vxtray.exe"
+// absent and the switch is not "-quit", starts the program folder's "VlxTray.exe"
 // with the switch.
 void NotifyTray(const std::string& Switch);
 // Sends (and waits for) a message to the tray window; skipped when it is absent.

@@ -26,7 +26,10 @@ void EnsureFolder(const std::string& folder) {
   if (folder.empty() || folder == "\\" || folder == ".\\") return;
   for (int attempt = 0; attempt < 101; ++attempt) {
     if (fileutil::DirectoryExists(folder)) return;
-    fileutil::ForceDirectories(folder);
+    // A path longer than Windows allows never comes to exist.
+    if (!fileutil::ForceDirectories(folder) &&
+        plat::GetLastError() == plat::kERROR_FILENAME_EXCED_RANGE)
+      return;
   }
 }
 
@@ -38,6 +41,9 @@ bool ReadWholeFile(const std::string& path, uint32_t shareMode, std::string& byt
   int64_t size = plat::GetFileSizeEx(file);
   if (size < 0) {
     ok = false;
+  } else if (size > kMaxTextFileBytes) {
+    ok = false;
+    plat::SetLastError(plat::kERROR_FILE_TOO_LARGE);
   } else {
     bytes.resize(static_cast<size_t>(size));
     size_t done = 0;
@@ -57,6 +63,22 @@ bool ReadWholeFile(const std::string& path, uint32_t shareMode, std::string& byt
   plat::CloseHandle(file);
   if (!ok) plat::SetLastError(error);
   return ok;
+}
+
+bool RetryWhileHeld(const std::function<bool()>& access) {
+  constexpr int kAttempts = 5;
+  constexpr uint32_t kPauseMs = 25;
+  for (int attempt = 1;; ++attempt) {
+    if (access()) return true;
+    const uint32_t error = plat::GetLastError();
+    const bool held = error == plat::kERROR_SHARING_VIOLATION ||
+                      error == plat::kERROR_LOCK_VIOLATION || error == plat::kERROR_ACCESS_DENIED ||
+                      error == plat::kERROR_UNABLE_TO_REMOVE_REPLACED ||
+                      error == plat::kERROR_UNABLE_TO_MOVE_REPLACEMENT;
+    if (!held || attempt == kAttempts) return false;
+    plat::Sleep(kPauseMs);
+    plat::SetLastError(error);
+  }
 }
 
 std::vector<std::string> DecodeLines(const std::string& bytes) {

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "config/IniSupport.h"
+#include "diag/uAppLog.h"
 #include "platform/FileUtil.h"
 #include "platform/Platform.h"
 #include "platform/Text.h"
@@ -384,7 +385,73 @@ bool WriteAll(plat::Handle file, const std::string& bytes) {
   return true;
 }
 
+void LogFileError(const std::string& routine, const std::string& path, uint32_t error) {
+  LogError(routine + ": \"" + path + "\" system error " + std::to_string(error));
+}
+
+// Writes a whole new file and flushes it to the disk.
+bool WriteNewFile(const std::string& path, const std::string& bytes) {
+  plat::Handle file = plat::CreateFileW(path, plat::kGENERIC_READ | plat::kGENERIC_WRITE, 0,
+                                        plat::kCREATE_ALWAYS, plat::kFILE_ATTRIBUTE_NORMAL);
+  if (file == plat::kInvalidHandle) return false;
+  bool ok = WriteAll(file, bytes) && plat::FlushFileBuffers(file);
+  const uint32_t error = plat::GetLastError();
+  plat::CloseHandle(file);
+  if (!ok) plat::SetLastError(error);
+  return ok;
+}
+
+// Rewrites an existing file through a handle that lets others go on reading and
+// writing it (as the host does while it holds the file).
+bool WriteInPlace(const std::string& path, const std::string& bytes) {
+  plat::Handle file =
+      plat::CreateFileW(path, plat::kGENERIC_READ | plat::kGENERIC_WRITE,
+                        plat::kFILE_SHARE_READ | plat::kFILE_SHARE_WRITE, plat::kOPEN_EXISTING);
+  if (file == plat::kInvalidHandle) return false;
+  bool ok = WriteAll(file, bytes) && plat::SetEndOfFile(file) && plat::FlushFileBuffers(file);
+  const uint32_t error = plat::GetLastError();
+  plat::CloseHandle(file);
+  if (!ok) plat::SetLastError(error);
+  return ok;
+}
+
 }  // namespace
+
+// The new content goes into "<file>.tmp" beside the file first and then takes the
+// file's place in one step, so that a save cut off at any point leaves either the old
+// file or the new one, whole. False with the system's error; the old file is then as
+// it was, unless the in-place write of a held file failed part-way.
+bool TSafeIniFile::SaveReplacing(const std::string& path, const std::string& bytes) {
+  const std::string temp = path + ".tmp";
+  if (!WriteNewFile(temp, bytes)) {
+    const uint32_t error = plat::GetLastError();
+    plat::DeleteFileW(temp);
+    plat::SetLastError(error);
+    return false;
+  }
+  const bool exists = fileutil::FileExists(path);
+  // ReplaceFileW keeps the file's attributes and security; a new file is simply moved.
+  if (inisupport::RetryWhileHeld([&] {
+        return exists ? plat::ReplaceFileW(path, temp) : plat::MoveFileExW(temp, path, true, true);
+      })) {
+    return true;
+  }
+  const uint32_t error = plat::GetLastError();
+  bool ok = false;
+  if (exists) {
+    // Held by another program so that it cannot be replaced: write it where it is.
+    ok = WriteInPlace(path, bytes);
+    if (ok) {
+      LogError("TSafeIniFile.UpdateFile: \"" + path +
+               "\" is held by another program (system error " + std::to_string(error) +
+               "), written in place");
+    }
+  }
+  const uint32_t finalError = ok ? 0 : (exists ? plat::GetLastError() : error);
+  plat::DeleteFileW(temp);
+  plat::SetLastError(finalError);
+  return ok;
+}
 
 TSafeIniFile::TSafeIniFile() : TMemIniFile() {
   sections_.OnChange = [this] { SectionsChanged(); };
@@ -438,14 +505,16 @@ void TSafeIniFile::LoadFromFile(const std::string& fileName) {
       return;
     }
     std::string bytes;
-    if (!inisupport::ReadWholeFile(fileName, plat::kFILE_SHARE_READ, bytes)) {
+    if (!inisupport::RetryWhileHeld(
+            [&] { return inisupport::ReadWholeFile(fileName, plat::kFILE_SHARE_READ, bytes); })) {
       FLastError = SystemErrorOrOne();
-      return;
+    } else {
+      LoadLines(inisupport::DecodeLines(bytes));
     }
-    LoadLines(inisupport::DecodeLines(bytes));
   } catch (...) {
     FLastError = SystemErrorOrOne();
   }
+  if (FLastError != 0) LogFileError("TSafeIniFile.LoadFromFile", fileName, FLastError);
 }
 
 void TSafeIniFile::LoadFromStream(std::istream& stream) {
@@ -530,18 +599,15 @@ void TSafeIniFile::UpdateFile() {
 
   FLastError = 0;
   try {
-    std::string bytes = "\xFF\xFE" + txt::Utf8ToUtf16LeBytes(GetText());
-    plat::Handle file = plat::CreateFileW(path, plat::kGENERIC_READ | plat::kGENERIC_WRITE, 0,
-                                          plat::kCREATE_ALWAYS, plat::kFILE_ATTRIBUTE_NORMAL);
-    if (file == plat::kInvalidHandle) {
+    if (!SaveReplacing(path, "\xFF\xFE" + txt::Utf8ToUtf16LeBytes(GetText()))) {
       FLastError = SystemErrorOrOne();
-    } else {
-      if (!WriteAll(file, bytes)) FLastError = SystemErrorOrOne();
-      plat::CloseHandle(file);
+      LogFileError("TSafeIniFile.UpdateFile", path, FLastError);
     }
   } catch (...) {
     FLastError = SystemErrorOrOne();
+    LogFileError("TSafeIniFile.UpdateFile", path, FLastError);
   }
+  if (FLastError == 0) FModified = false;
 
   if (restoreAttributes) plat::SetFileAttributesW(path, attributes);
 }

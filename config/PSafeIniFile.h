@@ -171,8 +171,9 @@ class TSafeIniFile : public TMemIniFile {
   ~TSafeIniFile() override;
 
   // Replaces the content by the file's (the byte-order mark decides the encoding,
-  // without one the bytes are ANSI). Loading never counts as a change. Errors are
-  // recorded in LastError (the system's error code, 1 when it gave none).
+  // without one the bytes are ANSI). Loading never counts as a change. A file another
+  // program holds is retried briefly. Errors are recorded in LastError (the system's
+  // error code, 1 when it gave none) and written to the error log.
   void LoadFromFile(const std::string& fileName);
   // Replaces the content by the text the stream holds (decoded as a file would be).
   void LoadFromStream(std::istream& stream);
@@ -182,8 +183,11 @@ class TSafeIniFile : public TMemIniFile {
   void WriteString(const std::string& section, const std::string& ident,
                    const std::string& value) override;
   void DeleteKey(const std::string& section, const std::string& ident) override;
-  // Saves now as UTF-16 LE with byte-order mark, replacing the file. Read-only and
-  // hidden files are written and keep their attributes. Errors are recorded in LastError.
+  // Saves now as UTF-16 LE with byte-order mark: writes "<file>.tmp", flushes it and
+  // puts it in the file's place, so a failed save leaves the old file whole. A file
+  // another program holds is retried briefly and then written in place. Read-only
+  // and hidden files are written and keep their attributes. Errors are recorded in
+  // LastError and written to the error log; a successful save clears Modified.
   void UpdateFile() override;
 
   // Creates the folder with all missing levels (up to 101 tries); nothing for "",
@@ -200,6 +204,7 @@ class TSafeIniFile : public TMemIniFile {
   void SectionsChanged();
   void LoadLines(const std::vector<std::string>& lines);
   void CreateMissingFile();
+  static bool SaveReplacing(const std::string& path, const std::string& bytes);
 
   std::string cachedSection_;
   int cachedIndex_ = -1;

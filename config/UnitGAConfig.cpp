@@ -1,5 +1,7 @@
 #include "config/UnitGAConfig.h"
 
+#include <climits>
+#include <cstdint>
 #include <exception>
 #include <stdexcept>
 
@@ -110,7 +112,11 @@ void ShortCutToKey(int32_t shortCut, int32_t& key, TShiftState& shift) {
 }
 
 int32_t CelsiusToFahrenheit(int32_t c) {
-  return static_cast<int32_t>(c * 1.8 + 32);
+  // Degrees beyond what an Integer holds are clamped to its limits.
+  const double f = c * 1.8 + 32;
+  if (f >= static_cast<double>(INT32_MAX)) return INT32_MAX;
+  if (f <= static_cast<double>(INT32_MIN)) return INT32_MIN;
+  return static_cast<int32_t>(f);
 }
 
 std::string GetOwnMajorVersion() {
@@ -226,9 +232,12 @@ void TGAConfig::LoadConfig() {
   LoadHotkeyInfo();
   GetInstallDate();
   try {
+    {
+      auto ini = OpenSettingsIni();
+      ReadKeys(*ini);
+    }
+    // Legacy values go over the file's own ones.
     MigrateOldConfig();
-    auto ini = OpenSettingsIni();
-    ReadKeys(*ini);
   } catch (...) {
     // The values read so far stay.
   }
@@ -355,18 +364,21 @@ void TGAConfig::ReadKeys(TSafeIniFile& ini) {
 void TGAConfig::MigrateOldConfig() {
   const std::string vx3 = GSettingsFolder + "OldCfgVX3.ini";
   const std::string svx = GSettingsFolder + "OldCfgSVX.ini";
-  bool migrated = false;
+  std::vector<std::string> migrated;
   if (fileutil::FileExists(vx3)) {
     MigrateVX3(vx3);
-    plat::DeleteFileW(vx3);
-    migrated = true;
+    migrated.push_back(vx3);
   }
   if (fileutil::FileExists(svx)) {
     MigrateSVX(svx);
-    plat::DeleteFileW(svx);
-    migrated = true;
+    migrated.push_back(svx);
   }
-  if (migrated) SaveConfig(false);
+  // A legacy file goes only once its values are safely in the settings file; else the
+  // next run migrates it again.
+  if (!migrated.empty() && SaveConfig(false)) {
+    for (const std::string& file : migrated)
+      plat::DeleteFileW(file);
+  }
 }
 
 void TGAConfig::MigrateVX3(const std::string& fileName) {
@@ -387,8 +399,13 @@ void TGAConfig::MigrateVX3(const std::string& fileName) {
   hotKey("Boost", 49218, FBoostHootKey1, FBoostHootKey2);
   hotKey("Restore", 49234, FRestoreHootKey1, FRestoreHootKey2);
   hotKey("CloseDeskKey", 32891, FExitGameDeskTop1, FExitGameDeskTop2);
-  FAlphaBlendValue = 255 - ini.ReadInteger("Main", "Transparency", 255);
-  if (FAlphaBlendValue < 0) FAlphaBlendValue = 0;
+  const int64_t alpha = 255 - static_cast<int64_t>(ini.ReadInteger("Main", "Transparency", 255));
+  if (alpha > INT32_MAX) {
+    LogError("TGAConfig.MigrateVX3: Transparency out of range, clamped");
+    FAlphaBlendValue = INT32_MAX;
+  } else {
+    FAlphaBlendValue = alpha < 0 ? 0 : static_cast<int32_t>(alpha);
+  }
   FbContextmenu = ini.ReadBool("ContextMenu", "Enable", true);
   FLanguage = ini.ReadString("Main", "Language", "English");
   FStreamAuotoBoost = ini.ReadBool("Main", "MonitorSteam", true);
@@ -439,7 +456,12 @@ void TGAConfig::MigrateSVX(const std::string& fileName) {
   FIsCelsiusTemp = ini.ReadBool(kConfig, "FIsCelsiusTemp", FIsCelsiusTemp);
   if (!FIsCelsiusTemp) {
     for (Threshold& t : thresholds) {
-      if (t.celsius) *t.field = CelsiusToFahrenheit(*t.field);
+      if (!t.celsius) continue;
+      const int32_t c = *t.field;
+      *t.field = CelsiusToFahrenheit(c);
+      if (*t.field == INT32_MAX || *t.field == INT32_MIN)
+        LogError(std::string("TGAConfig.MigrateSVX: ") + t.key + " " + std::to_string(c) +
+                 " out of range, clamped");
     }
   }
   FAlphaBlendValue = ini.ReadInteger(kConfig, "FAlphaBlendValue", FAlphaBlendValue);
@@ -448,7 +470,7 @@ void TGAConfig::MigrateSVX(const std::string& fileName) {
   FRunWithWindows = ini.ReadBool(kConfig, "FRunWithWindows", true);
 }
 
-void TGAConfig::SaveConfig(bool /*flag*/) {
+bool TGAConfig::SaveConfig(bool /*flag*/) {
   if (!fileutil::FileExists(FAlarmFile)) FAlarmFile = FDefaultAlarmFile;
   SaveHotkeyInfo();
   auto ini = OpenSettingsIni();
@@ -538,9 +560,12 @@ void TGAConfig::SaveConfig(bool /*flag*/) {
     writeBool(kConfig, "FStreamAuotoBoost", FStreamAuotoBoost);
   } catch (...) {
     // Save errors are dropped; the object is still released.
+    return false;
   }
-  // Released here: the object saves itself (never over a file it could not read).
-  ini.reset();
+  // Never over a file that could not be read.
+  if (ini->LoadFailed()) return false;
+  ini->UpdateFile();
+  return ini->LastError() == 0;
 }
 
 void TGAConfig::SaveShowGameMode(bool value) {
@@ -557,8 +582,11 @@ void TGAConfig::SaveShowGameMode(bool value) {
 void InitConfigGlobals(bool skipObjects) {
   GSettingsFolder =
       WithDelimiter(GetSpecialFolderPath(plat::kCSIDL_APPDATA)) + "Trevanic\\Velmora\\";
-  fileutil::ForceDirectories(GSettingsFolder);
-  fileutil::ForceDirectories(GSettingsFolder + "Logs");
+  for (const std::string& folder : {GSettingsFolder, GSettingsFolder + "Logs"}) {
+    if (!fileutil::ForceDirectories(folder))
+      LogError("InitConfigGlobals: \"" + folder + "\" system error " +
+               std::to_string(plat::GetLastError()));
+  }
   if (skipObjects) return;
   GStatIni = std::make_unique<TSafeIniFile>(GSettingsFolder + "Stat.ini");
   GConfig = std::make_unique<TGAConfig>();

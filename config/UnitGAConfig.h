@@ -146,7 +146,8 @@ class TGAConfig : public TGAConfigFields {
 
   void LoadConfig();
   // Writes every key that is not read-only (the flag has no effect).
-  void SaveConfig(bool flag);
+  // True when the record is safely in the file.
+  bool SaveConfig(bool flag);
   void SaveShowGameMode(bool value);
   void LoadHotkeyInfo();
   void SaveHotkeyInfo();

@@ -106,7 +106,11 @@ bool TLogObj::Open(const std::string& Name) {
   int64_t size = ok ? plat::SetFilePointerEx(file, 0, plat::kFILE_END) : -1;
   ok = size >= 0;
   if (ok && size > 0 && std::string(mark, read) != kBom) {
-    ok = ConvertLegacyAnsi(size);
+    try {
+      ok = ConvertLegacyAnsi(size);
+    } catch (...) {
+      ok = false;  // too large to convert: the handle is closed below all the same
+    }
     if (ok) size = plat::SetFilePointerEx(file, 0, plat::kFILE_END);
     ok = ok && size >= 0;
   }
@@ -125,6 +129,9 @@ bool TLogObj::Open(const std::string& Name) {
 // A log written by an older version has no byte-order mark: its bytes are ANSI
 // text. Rewrite it as the mark followed by the same text in UTF-16.
 bool TLogObj::ConvertLegacyAnsi(int64_t Size) {
+  // Converted in memory: a file far larger than any log is left alone.
+  constexpr int64_t kMaxLegacyBytes = int64_t{64} << 20;
+  if (Size > kMaxLegacyBytes) return false;
   std::string ansi;
   if (!ReadFromStart(fStream, Size, ansi)) return false;
   const std::string converted = kBom + Utf16ToLeBytes(plat::MultiByteToWideChar(0, ansi));
@@ -149,18 +156,13 @@ void TLogObj::Close() {
 // file is kept as it is and simply grows: no entry is thrown away.
 bool TLogObj::Rotate() {
   if (fBackupCount > 0) {
-    std::string content;
-    if (!ReadFromStart(fStream, fCurrentSize, content)) {
-      plat::SetFilePointerEx(fStream, 0, plat::kFILE_END);
-      return false;
-    }
     const std::string oldest = BackupName(fFileName, fBackupCount);
     if (fileutil::FileExists(oldest)) plat::DeleteFileW(oldest);
     for (int i = fBackupCount - 1; i >= 1; --i) {
       const std::string from = BackupName(fFileName, i);
       if (fileutil::FileExists(from)) plat::MoveFileExW(from, BackupName(fFileName, i + 1), true);
     }
-    if (!fileutil::WriteFileBytes(BackupName(fFileName, 1), content)) {
+    if (!CopyToBackup(BackupName(fFileName, 1))) {
       plat::SetFilePointerEx(fStream, 0, plat::kFILE_END);
       return false;
     }
@@ -171,6 +173,26 @@ bool TLogObj::Rotate() {
   }
   fCurrentSize = 0;
   return true;
+}
+
+// Copies the open log into a backup file piece by piece, so that a log of any size
+// is rotated without holding it in memory.
+bool TLogObj::CopyToBackup(const std::string& Backup) {
+  const plat::Handle out = plat::CreateFileW(Backup, plat::kGENERIC_WRITE, 0, plat::kCREATE_ALWAYS,
+                                             plat::kFILE_ATTRIBUTE_NORMAL);
+  if (out == plat::kInvalidHandle) return false;
+  bool ok = plat::SetFilePointerEx(fStream, 0, plat::kFILE_BEGIN) == 0;
+  std::string piece(64 * 1024, '\0');
+  while (ok) {
+    uint32_t read = 0;
+    ok = plat::ReadFile(fStream, piece.data(), static_cast<uint32_t>(piece.size()), &read);
+    if (!ok || read == 0) break;
+    uint32_t written = 0;
+    ok = plat::WriteFile(out, piece.data(), read, &written) && written == read;
+  }
+  plat::CloseHandle(out);
+  if (!ok) plat::DeleteFileW(Backup);
+  return ok;
 }
 
 bool TLogObj::Write(const std::string& Msg) {

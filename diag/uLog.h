@@ -59,6 +59,7 @@ class TLogObj {
   bool Open(const std::string& Name);
   bool ConvertLegacyAnsi(int64_t Size);
   bool Rotate();
+  bool CopyToBackup(const std::string& Backup);
   void Close();
 
   std::mutex fLock;

@@ -1,6 +1,7 @@
 #include "platform/FileUtil.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "platform/Platform.h"
 
@@ -107,14 +108,23 @@ bool DirectoryExists(const std::string& path) {
 bool ForceDirectories(const std::string& path) {
   const std::string dir = ExcludeTrailingPathDelimiter(path);
   if (dir.empty()) return false;
-  if (DirectoryExists(dir)) return true;
-  const std::string parent = ExtractFileDir(dir);
-  // A drive root ("C:") or a path without a parent ends the recursion.
-  if (!parent.empty() && parent != dir && !(parent.size() == 2 && parent[1] == ':')) {
-    if (!ForceDirectories(parent)) return false;
+  if (dir.size() > kMaxFolderPathChars) {
+    plat::SetLastError(plat::kERROR_FILENAME_EXCED_RANGE);
+    return false;
   }
-  if (plat::CreateDirectoryW(dir)) return true;
-  return DirectoryExists(dir);
+  // Up to the first level that exists (a drive root ("C:") or a path without a
+  // parent ends the walk), then the missing levels downwards.
+  std::vector<std::string> missing;
+  for (std::string level = dir; !DirectoryExists(level);) {
+    missing.push_back(level);
+    const std::string parent = ExtractFileDir(level);
+    if (parent.empty() || parent == level || (parent.size() == 2 && parent[1] == ':')) break;
+    level = parent;
+  }
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+    if (!plat::CreateDirectoryW(*it) && !DirectoryExists(*it)) return false;
+  }
+  return true;
 }
 
 bool ReadFileBytes(const std::string& path, std::string& bytes) {

@@ -17,7 +17,10 @@ std::string ExcludeTrailingPathDelimiter(const std::string& path);
 
 bool FileExists(const std::string& path);       // exists and is not a folder
 bool DirectoryExists(const std::string& path);  // exists and is a folder
-// Creates the folder with every missing level. True when it exists afterwards.
+// The longest folder path CreateDirectoryW accepts (MAX_PATH less room for a file name).
+inline constexpr size_t kMaxFolderPathChars = 247;
+// Creates the folder with every missing level. True when it exists afterwards; a
+// longer path than kMaxFolderPathChars is refused (ERROR_FILENAME_EXCED_RANGE).
 bool ForceDirectories(const std::string& path);
 
 // Whole-file reads and writes. Reading shares the file with readers and writers.

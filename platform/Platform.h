@@ -51,8 +51,13 @@ bool SetFileAttributesW(const std::string& path, uint32_t attributes);
 bool CreateDirectoryW(const std::string& path);  // one level
 bool RemoveDirectoryW(const std::string& path);
 bool DeleteFileW(const std::string& path);
-// MoveFileExW with MOVEFILE_REPLACE_EXISTING when replace is true.
-bool MoveFileExW(const std::string& from, const std::string& to, bool replace);
+// MoveFileExW with MOVEFILE_REPLACE_EXISTING when replace is true, and
+// MOVEFILE_WRITE_THROUGH (returns once the move is on the disk) when writeThrough is.
+bool MoveFileExW(const std::string& from, const std::string& to, bool replace,
+                 bool writeThrough = false);
+// ReplaceFileW(replaced, replacement, no backup, no flags): the replacement takes the
+// place and name of the replaced file, which must exist, and keeps its attributes.
+bool ReplaceFileW(const std::string& replaced, const std::string& replacement);
 bool CopyFileW(const std::string& from, const std::string& to, bool failIfExists);
 // FindFirstFileW/FindNextFileW over one pattern ("C:\dir\*" or "C:\dir\*.log").
 struct FindData {

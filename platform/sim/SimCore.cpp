@@ -9,6 +9,11 @@
 
 namespace sim {
 
+Faults& InjectedFaults() {
+  static auto* faults = new Faults;
+  return *faults;
+}
+
 bool NoCaseLess::operator()(const std::string& a, const std::string& b) const {
   return txt::CompareText(a, b) < 0;
 }

@@ -42,6 +42,7 @@ constexpr uint32_t kERROR_INVALID_NAME = 123;
 constexpr uint32_t kERROR_DIRECTORY = 267;
 constexpr uint32_t kERROR_NEGATIVE_SEEK = 131;
 constexpr uint32_t kERROR_NOT_SAME_DEVICE = 17;
+constexpr uint32_t kERROR_DISK_FULL_SIM = plat::kERROR_DISK_FULL;
 
 struct FileHandle : HandleObject {
   int fd = -1;
@@ -371,12 +372,24 @@ bool WriteFile(Handle file, const void* buffer, uint32_t toWrite, uint32_t* writ
     ::fstat(f->fd, &st);
     f->pos = st.st_size;
   }
-  if (!sim::HostWriteAll(f->fd, static_cast<const char*>(buffer), toWrite, f->pos)) {
+  // An injected fault lets only part of one write through.
+  uint32_t allowed = toWrite;
+  int64_t budget = sim::InjectedFaults().writeBudget.load();
+  for (;;) {
+    if (budget < 0) break;
+    const bool cut = budget < toWrite;
+    allowed = cut ? static_cast<uint32_t>(budget) : toWrite;
+    if (sim::InjectedFaults().writeBudget.compare_exchange_weak(budget,
+                                                                cut ? -1 : budget - toWrite))
+      break;
+  }
+  if (!sim::HostWriteAll(f->fd, static_cast<const char*>(buffer), allowed, f->pos)) {
     return Fail(sim::ErrorFromErrno(errno));
   }
-  f->pos += toWrite;
-  f->modified = true;
-  if (written) *written = toWrite;
+  f->pos += allowed;
+  if (allowed > 0) f->modified = true;
+  if (written) *written = allowed;
+  if (allowed < toWrite) return Fail(sim::kERROR_DISK_FULL_SIM);
   return true;
 }
 
@@ -510,7 +523,8 @@ bool DeleteFileW(const std::string& path) {
   return true;
 }
 
-bool MoveFileExW(const std::string& from, const std::string& to, bool replace) {
+// The sim's files are on the host's disk when a call returns: write-through changes nothing.
+bool MoveFileExW(const std::string& from, const std::string& to, bool replace, bool) {
   sim::Op op;
   sim::Machine& m = op.m();
   sim::Resolved f, t;
@@ -558,6 +572,36 @@ bool MoveFileExW(const std::string& from, const std::string& to, bool replace) {
     m.files[key] = std::move(meta);
   changed |= !moved.empty();
   if (changed) op.Changed();
+  return true;
+}
+
+bool ReplaceFileW(const std::string& replaced, const std::string& replacement) {
+  sim::Op op;
+  sim::Machine& m = op.m();
+  sim::Resolved d, r;
+  if (!sim::Resolve(m, replaced, d) || !sim::Resolve(m, replacement, r)) return false;
+  if (!d.exists) return Fail(sim::MissingError(d));
+  if (!r.exists) return Fail(kERROR_UNABLE_TO_MOVE_REPLACEMENT);
+  if (d.isDir || r.isDir || (sim::AttributesOf(m, d) & kFILE_ATTRIBUTE_READONLY)) {
+    return Fail(kERROR_ACCESS_DENIED);
+  }
+  if (std::toupper(d.windows[0]) != std::toupper(r.windows[0])) {
+    return Fail(kERROR_UNABLE_TO_MOVE_REPLACEMENT);
+  }
+  if (sim::SameHostFile(d.host, r.host)) return Fail(kERROR_SHARING_VIOLATION);
+  // The replaced file is opened for deletion, the replacement is moved.
+  const uint32_t allShare = kFILE_SHARE_READ | kFILE_SHARE_WRITE | kFILE_SHARE_DELETE;
+  if (sim::OpenConflict(d.host, kGENERIC_READ | sim::kDELETE, allShare)) {
+    return Fail(kERROR_SHARING_VIOLATION);
+  }
+  if (sim::OpenConflict(r.host, sim::kDELETE, allShare)) {
+    return Fail(kERROR_UNABLE_TO_MOVE_REPLACEMENT);
+  }
+  if (::rename(r.host.c_str(), d.host.c_str()) != 0) {
+    return Fail(kERROR_UNABLE_TO_REMOVE_REPLACED);
+  }
+  // The file keeps the replaced one's name and metadata; the replacement's go.
+  if (sim::DropMeta(m, r.windows)) op.Changed();
   return true;
 }
 

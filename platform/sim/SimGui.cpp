@@ -226,6 +226,10 @@ intptr_t DefaultWindowProc(Hwnd hwnd, uint32_t message, uintptr_t, intptr_t) {
 }
 
 Hwnd CreateAppWindow(const WindowSpec& desc, WindowProc proc) {
+  if (sim::InjectedFaults().failWindowCreation) {
+    sim::SetError(kERROR_NOT_ENOUGH_MEMORY);
+    return 0;
+  }
   auto w = std::make_shared<sim::Window>();
   w->thread = sim::sched::ThreadId();
   w->proc = std::move(proc);
@@ -491,6 +495,10 @@ bool ReleaseCapture() {
 }
 
 bool GetForegroundLockTimeout(uint32_t& ms) {
+  if (sim::InjectedFaults().failForegroundLockRead) {
+    sim::SetError(kERROR_ACCESS_DENIED);
+    return false;
+  }
   sim::Op op;
   ms = op.m().foregroundLockTimeout;
   return true;

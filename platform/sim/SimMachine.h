@@ -10,6 +10,7 @@
 // MachineBuilder and install them with ScopedMachine.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -283,6 +284,19 @@ void SetCommandLine(const std::string& commandLine);
 // The same from a Linux main's arguments: argument 0 becomes the machine's quoted
 // exePath, the others follow, quoted when they hold blanks or are empty.
 void SetCommandLineArgs(const std::vector<std::string>& args);
+
+// ---------------------------------------------------------------- injected faults
+// Failures the running program meets on purpose, for tests (not part of the machine
+// file; a child process started by a test sets its own).
+struct Faults {
+  // Bytes WriteFile still writes; the one write that crosses the budget writes what
+  // is left of it and fails with ERROR_DISK_FULL (a save cut off part-way), and the
+  // budget is spent (-1 again). -1: no limit.
+  std::atomic<int64_t> writeBudget{-1};
+  std::atomic<bool> failWindowCreation{false};      // CreateAppWindow fails
+  std::atomic<bool> failForegroundLockRead{false};  // GetForegroundLockTimeout fails
+};
+Faults& InjectedFaults();
 
 // ---------------------------------------------------------------- machine file
 std::string Serialize(const Machine& machine);

@@ -101,11 +101,19 @@ bool DeleteFileW(const std::string& path) {
   return ::DeleteFileW(wide.c_str()) != FALSE;
 }
 
-bool MoveFileExW(const std::string& from, const std::string& to, bool replace) {
+bool MoveFileExW(const std::string& from, const std::string& to, bool replace, bool writeThrough) {
   const std::wstring wideFrom = Widen(from);
   const std::wstring wideTo = Widen(to);
-  return ::MoveFileExW(wideFrom.c_str(), wideTo.c_str(), replace ? MOVEFILE_REPLACE_EXISTING : 0) !=
-         FALSE;
+  const DWORD flags =
+      (replace ? MOVEFILE_REPLACE_EXISTING : 0) | (writeThrough ? MOVEFILE_WRITE_THROUGH : 0);
+  return ::MoveFileExW(wideFrom.c_str(), wideTo.c_str(), flags) != FALSE;
+}
+
+bool ReplaceFileW(const std::string& replaced, const std::string& replacement) {
+  const std::wstring wideReplaced = Widen(replaced);
+  const std::wstring wideReplacement = Widen(replacement);
+  return ::ReplaceFileW(wideReplaced.c_str(), wideReplacement.c_str(), nullptr, 0, nullptr,
+                        nullptr) != FALSE;
 }
 
 bool CopyFileW(const std::string& from, const std::string& to, bool failIfExists) {

@@ -57,6 +57,8 @@ int RunStart(const std::vector<std::string>& extra, bool foregroundLock = false)
     TfrmMiniBoost form(params, true, TBoostModules{});
     form.Create();
     if (form.Handle() == 0) return static_cast<int>(kNoWindow);
+    // Another program's synchronisation message carries nothing the window runs.
+    plat::SendMessageW(form.Handle(), kMsgSynchronize, 1, 0x1234);
     plat::ShowWindow(form.Handle(), kMinimise);
     form.Show();
     // The start message is the only one posted: handle what is queued now.
@@ -73,6 +75,7 @@ int RunStart(const std::vector<std::string>& extra, bool foregroundLock = false)
     if (plat::GetForegroundWindow() == form.Handle()) seen |= kMiniInFront;
     if (plat::GetForegroundWindow() == other) seen |= kOtherInFront;
     uint32_t timeout = 0;
+    sim::InjectedFaults().failForegroundLockRead = false;
     plat::GetForegroundLockTimeout(timeout);
     if (timeout != 200000) seen |= kLockTimeOutChanged;
     return seen;
@@ -90,6 +93,10 @@ TEST(ForegroundWindow, TheForegroundLockIsLiftedForTheSwitchAndPutBack) {
   // With the lock on, taking the front needs a time-out of 0; the window gets the
   // front all the same and the time-out is back at its value afterwards.
   EXPECT_EQ(RunStart({}, true), kMiniInFront);
+  // A time-out that cannot be read is left alone: the lock stays and so does the front.
+  sim::InjectedFaults().failForegroundLockRead = true;  // inherited by the child
+  EXPECT_EQ(RunStart({}, true), kOtherInFront);
+  sim::InjectedFaults().failForegroundLockRead = false;
 }
 
 TEST(ForegroundWindow, AutoLeavesTheWindowWhereItIs) {

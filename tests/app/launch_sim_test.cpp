@@ -68,6 +68,9 @@ class ProgramRun {
   std::vector<std::string> RunLog() const {
     return enginetest::LogMessages(Text(kData + "Logs\\VlxMiniAppRun.log"));
   }
+  std::vector<std::string> ErrorLog() const {
+    return enginetest::LogMessages(Text(kData + "Logs\\VlxMiniException.log"));
+  }
   bool Logged(const std::string& line) const {
     const auto log = RunLog();
     return std::find(log.begin(), log.end(), line) != log.end();
@@ -187,6 +190,34 @@ TEST(Launch, HiddenGameRunsARestoreNotABoost) {
   EXPECT_FALSE(run.Logged("TBoost.Execute 4 osBoost"));
   EXPECT_TRUE(run.Logged("TBoost.Execute 5 osRestore"));
   EXPECT_FALSE(run.Exists(kTemp));
+}
+
+// Without its window the tray program is started; a window that cannot be created or
+// a handler that fails ends the program as a finished operation does: code 0, the
+// notice, an error-log line.
+TEST(Launch, MissingTrayNoWindowOrAFailingHandler) {
+  struct Case {
+    bool tray, window;
+    std::string error;
+  } cases[] = {{false, true, ""},
+               {true, false, "TfrmMiniBoost.Create: cannot create the window, system error 8"},
+               {true, true, "TfrmMiniBoost.WndProc: GameDesk failed"}};
+  for (const Case& c : cases) {
+    sim::MachineBuilder b = Installed(&kClipboardRecord);
+    b.With([&](sim::Machine& m) { m.windows.at(1).present = c.tray; });  // the tray's
+    sim::InjectedFaults().failWindowCreation = !c.window;                // inherited by the program
+    static Calls calls;
+    ProgramRun run(std::move(b), {"-normal"}, [&c] {
+      return enginetest::FakeModules(calls, {{"GameDesk", {.throwOnRestore = !c.error.empty()}}});
+    });
+    sim::InjectedFaults().failWindowCreation = false;
+    EXPECT_EQ(run.result().exitCode, 0) << c.error;
+    EXPECT_TRUE(run.Notified()) << c.error;
+    const auto errors = run.ErrorLog();
+    EXPECT_EQ(errors.empty() ? "" : errors.back(), c.error);
+    EXPECT_EQ(run.machine().shellCalls.empty() ? "" : run.machine().shellCalls[0].file,
+              c.tray ? "" : kProgram + "VlxTray.exe");
+  }
 }
 
 TEST(Launch, ASecondCopyEndsSilently) {

@@ -1,6 +1,8 @@
 // INI classes on simulated machines: code pages, attributes and buffer sizes that a
 // real test machine cannot be set up with.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -8,8 +10,11 @@
 #include "config/ExtIniFiles.h"
 #include "config/IniFiles.h"
 #include "config/PSafeIniFile.h"
+#include "diag/uAppLog.h"
 #include "platform/Platform.h"
+#include "platform/Text.h"
 #include "platform/sim/SimMachine.h"
+#include "tests/support/LogText.h"
 #include "tests/support/Sandbox.h"
 
 namespace {
@@ -114,6 +119,53 @@ TEST(IniSim, FolderIsCreatedForANewFile) {
   EXPECT_EQ(
       Hex(machine.ReadFile("C:\\Users\\Gamer\\AppData\\Roaming\\Trevanic\\Velmora\\Temp.ini")),
       "FF FE");
+}
+
+// A save cut off part-way or meeting a held file, and a file too large to read: the
+// file is the old one or the new one, whole, and the error log has one line.
+TEST(IniSim, FailedAndHeldAccessesLeaveWholeFilesAndOneLogLine) {
+  const std::string path = "C:\\Data\\s.ini", old = Utf16File("[B]\r\nx=1\r\n");
+  const std::string saved = Utf16File("[B]\r\nx=0\r\n\r\n"), at = ": \"" + path + "\" ";
+  struct Case {
+    int64_t writeBudget, size;  // bytes the disk takes; size the file is grown to (0: none)
+    uint32_t holderShare;       // share mode of another program's handle (~0u: none)
+    std::string file, error;
+  } cases[] = {
+      {9, 0, ~0u, old, "TSafeIniFile.UpdateFile" + at + "system error 112"},
+      {-1, 0, plat::kFILE_SHARE_READ | plat::kFILE_SHARE_WRITE, saved,
+       "TSafeIniFile.UpdateFile" + at +
+           "is held by another program (system error 32), written in place"},
+      {-1, 0, 0, old, "TSafeIniFile.UpdateFile" + at + "system error 32"},
+      {-1, int64_t{5} << 30, ~0u, "", "TSafeIniFile.LoadFromFile" + at + "system error 223"},
+  };
+  for (const Case& c : cases) {
+    sim::ScopedMachine machine(sim::MachineBuilder().File(path, old));
+    InitAppLog("C:\\Logs", "run.log", "error.log");
+    ASSERT_EQ(c.size ? ::truncate(machine.Host(path).c_str(), c.size) : 0, 0);
+    TSafeIniFile ini(path);
+    const plat::Handle holder =
+        c.holderShare == ~0u ? plat::kInvalidHandle
+                             : plat::CreateFileW(path, plat::kGENERIC_READ | plat::kGENERIC_WRITE,
+                                                 c.holderShare, plat::kOPEN_EXISTING);
+    ini.WriteBool("B", "x", false);
+    sim::InjectedFaults().writeBudget = c.writeBudget;
+    if (!ini.LoadFailed()) ini.UpdateFile();
+    sim::InjectedFaults().writeBudget = -1;
+    if (c.size) {  // a language file that large is refused too; the file keeps its size
+      EXPECT_FALSE(TExtIniFile().LoadFromFile(path));
+      struct stat st {};
+      EXPECT_TRUE(::stat(machine.Host(path).c_str(), &st) == 0 && st.st_size == c.size);
+    } else {
+      EXPECT_EQ(Hex(machine.ReadFile(path)), Hex(c.file)) << c.error;
+    }
+    EXPECT_FALSE(machine.Exists(path + ".tmp")) << c.error;
+    const auto errors =
+        test::LogMessages(txt::DecodeTextFile(machine.ReadFile("C:\\Logs\\error.log")));
+    EXPECT_EQ(errors.size(), c.size ? 2u : 1u) << c.error;
+    EXPECT_EQ(errors.empty() ? "" : errors[0], c.error);
+    if (holder != plat::kInvalidHandle) plat::CloseHandle(holder);
+    DoneAppLog();
+  }
 }
 
 }  // namespace

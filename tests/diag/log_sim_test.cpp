@@ -1,6 +1,7 @@
 // Log files and channels over simulated machines with a stopped clock, so every
 // byte of a log file is known in advance.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <map>
 #include <memory>
@@ -216,6 +217,17 @@ TEST(LogFileSim, LegacyAnsiLogIsConvertedInPlace) {
   run->SetFileName(other);
   run->Write("x");
   EXPECT_EQ(m.ReadFile(other), kBom + U16("caf\xC3\xA9 \xE2\x82\xAC\r\n") + Entry("x"));
+
+  // One too large to convert is left as it was, and free: the entry goes to the next name.
+  const std::string huge = kLogs + "\\huge.log";
+  m.WriteFile(huge, "abc");
+  ASSERT_EQ(::truncate(m.Host(huge).c_str(), int64_t{5} << 30), 0);
+  run->SetFileName(huge);
+  run->Write("y");
+  EXPECT_EQ(m.ReadFile(kLogs + "\\huge_1.log"), kBom + Entry("y"));
+  const plat::Handle free = plat::CreateFileW(huge, plat::kGENERIC_WRITE, 0, plat::kOPEN_EXISTING);
+  EXPECT_NE(free, plat::kInvalidHandle);
+  plat::CloseHandle(free);
 }
 
 TEST(LogFileSim, FileLeftEmptyIsDeletedOnRelease) {

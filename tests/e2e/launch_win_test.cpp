@@ -220,4 +220,22 @@ TEST_F(Launch, TheWindowComesToTheFrontAndLeavesTheLockTimeOutAsItWas) {
   EXPECT_EQ(after, before);
 }
 
+TEST_F(Launch, ASynchronisationMessageFromOutsideIsIgnored) {
+  // Another program broadcasts the window's synchronisation message (6124) with a
+  // parameter that points nowhere, and sends it to the window, while the boost runs.
+  e2e::Process program = StartProgram("-game");
+  ASSERT_TRUE(program.valid());
+  ASSERT_TRUE(e2e::PollUntil([&] { return MiniWindow(program) != nullptr; }, 30000));
+  for (int i = 0; i < 10 && program.Running(); ++i) {
+    DWORD_PTR result = 0;
+    ::SendMessageTimeoutW(HWND_BROADCAST, 6124, 0xBAD, 0x7FFF0BAD, SMTO_ABORTIFHUNG, 1000, &result);
+    if (HWND mini = MiniWindow(program))
+      ::SendMessageTimeoutW(mini, 6124, 1, 0x10, SMTO_ABORTIFHUNG, 1000, &result);
+    ::Sleep(20);
+  }
+  EXPECT_EQ(program.Wait(), 0u);
+  EXPECT_TRUE(Logged("WMExitProcess"));
+  EXPECT_EQ(ChannelCalls(), (std::vector<std::string>{kNotice}));
+}
+
 }  // namespace

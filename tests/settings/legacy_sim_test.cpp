@@ -2,10 +2,13 @@
 // record, written into the settings file and deleted.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
+#include <vector>
 
 #include "config/UnitGAConfig.h"
 #include "tests/settings/SettingsMachine.h"
+#include "tests/support/LogText.h"
 
 namespace {
 
@@ -86,12 +89,32 @@ TEST(LegacyVX3, DefaultsOfAnEmptyFile) {
   EXPECT_TRUE(Has(Text(m, kSettings), "FCheckAutoMinimizeTime=1"));
 }
 
-TEST(LegacyVX3, TransparencyAboveOpaqueGivesZero) {
-  Session session;
-  sim::ScopedMachine m{Machine().File(kVX3, "[Main]\r\nTransparency=300\r\n")};
-  InitConfigGlobals(false);
-  EXPECT_EQ(GConfig->FAlphaBlendValue, 0);
-  EXPECT_TRUE(Has(Text(m, kSettings), "FAlphaBlendValue=0"));
+TEST(LegacyBoth, ValuesOutOfRangeAreTakenAsZeroOrClampedAndLogged) {
+  const std::string svx = "[Config]\r\nFIsCelsiusTemp=0\r\nFWarnTempCPU=";
+  struct Case {
+    std::string file, text;
+    int32_t TGAConfig::*field;
+    int32_t value;
+    std::string error;
+  } cases[] = {
+      {kVX3, "[Main]\r\nTransparency=300\r\n", &TGAConfig::FAlphaBlendValue, 0, ""},
+      {kVX3, "[Main]\r\nTransparency=-2147483648\r\n", &TGAConfig::FAlphaBlendValue, INT32_MAX,
+       "TGAConfig.MigrateVX3: Transparency out of range, clamped"},
+      {kSVX, svx + "2000000000\r\n", &TGAConfig::FWarnTempCPU, INT32_MAX,
+       "TGAConfig.MigrateSVX: FWarnTempCPU 2000000000 out of range, clamped"},
+      {kSVX, svx + "-2000000000\r\n", &TGAConfig::FWarnTempCPU, INT32_MIN,
+       "TGAConfig.MigrateSVX: FWarnTempCPU -2000000000 out of range, clamped"},
+  };
+  for (const Case& c : cases) {
+    Session session;
+    sim::ScopedMachine m{Machine().File(c.file, c.text)};
+    InitConfigGlobals(false);
+    EXPECT_EQ((*GConfig).*c.field, c.value) << c.text;
+    const auto errors = test::LogMessages(Text(m, kLogs + "VlxMiniException.log"));
+    EXPECT_EQ(errors,
+              c.error.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.error})
+        << c.text;
+  }
 }
 
 TEST(LegacyVX3, ProxyKeysAreIgnoredWhileTheProxyIsOff) {
@@ -195,6 +218,19 @@ TEST(LegacyBoth, ProxyFromTheFirstFileSurvivesASecondFileWithoutOne) {
   EXPECT_EQ(GConfig->FProxyServer, "10.0.0.1");
   EXPECT_EQ(GConfig->FProxyPort, "3128");
   EXPECT_EQ(GConfig->FLanguage, "Svenska");
+}
+
+TEST(LegacyVX3, LegacyValuesGoOverTheFileWhoseOtherKeysStay) {
+  Session session;
+  sim::ScopedMachine m{Machine()
+                           .File(kSettings, Ini("[Config]\r\nFSkinName=dark\r\nLanguage=Dansk\r\n"
+                                                "[Boost]\r\nOCLevel=0\r\n"))
+                           .File(kVX3, "[Main]\r\nLanguage=Francais\r\n")};
+  InitConfigGlobals(false);
+  EXPECT_FALSE(m.Exists(kVX3));
+  const std::string text = Text(m, kSettings);
+  for (const char* line : {"FSkinName=dark", "OCLevel=0", "Language=Francais"})
+    EXPECT_TRUE(Has(text, line)) << line << "\n" << text;
 }
 
 TEST(LegacyNone, NoLegacyFileMeansNoWholeSave) {

@@ -9,6 +9,7 @@
 #include "platform/FileUtil.h"
 #include "platform/Platform.h"
 #include "tests/settings/SettingsMachine.h"
+#include "tests/support/LogText.h"
 
 namespace {
 
@@ -448,6 +449,11 @@ TEST(SettingsKeys, SettingsFileThatCannotBeReadIsNeverReplaced) {
   EXPECT_EQ(GConfig->FLanguage, "English");
   EXPECT_EQ(GConfig->FOCLevel, 1);
   EXPECT_EQ(Hex(m.ReadFile(kSettings)), Hex(Ini(file)));
+  // The legacy file waits for a save that succeeds; each failed access is logged once.
+  EXPECT_TRUE(m.Exists(kData + "OldCfgSVX.ini"));
+  const auto errors = test::LogMessages(Text(m, kLogs + "VlxMiniException.log"));
+  ASSERT_FALSE(errors.empty());
+  EXPECT_EQ(errors[0], "TSafeIniFile.LoadFromFile: \"" + kSettings + "\" system error 32");
 }
 
 // ---------------------------------------------------------------- legacy overclock switch
@@ -589,6 +595,21 @@ TEST(SettingsGlobals, FoldersWithoutObjectsAndRepeatedShutdown) {
   EXPECT_EQ(GSettingsFolder, "");
   DoneConfigGlobals();
   EXPECT_EQ(GSettingsFolder, "");
+}
+
+TEST(SettingsGlobals, ASettingsFolderLongerThanWindowsAllowsIsRefusedAndLogged) {
+  Session session;
+  sim::ScopedMachine m{Machine()};
+  std::string deep = kProfile;
+  for (int i = 0; i < 2000; ++i)
+    deep += "\\d";
+  m.machine().specialFolders[plat::kCSIDL_APPDATA] = deep;
+  InitConfigGlobals(false);
+  EXPECT_TRUE(GConfig);
+  EXPECT_FALSE(fileutil::DirectoryExists(kProfile + "\\d"));
+  const auto errors = test::LogMessages(Text(m, kLogs + "VlxMiniException.log"));
+  ASSERT_FALSE(errors.empty());
+  EXPECT_EQ(errors[0], "InitConfigGlobals: \"" + deep + "\\Trevanic\\Velmora\\\" system error 206");
 }
 
 }  // namespace
