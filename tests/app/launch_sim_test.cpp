@@ -208,7 +208,9 @@ TEST(Launch, MissingTrayNoWindowOrAFailingHandler) {
     sim::InjectedFaults().failWindowCreation = !c.window;                // inherited by the program
     static Calls calls;
     ProgramRun run(std::move(b), {"-normal"}, [&c] {
-      return enginetest::FakeModules(calls, {{"GameDesk", {.throwOnRestore = !c.error.empty()}}});
+      Script gameDesk;
+      gameDesk.throwOnRestore = !c.error.empty();
+      return enginetest::FakeModules(calls, {{"GameDesk", gameDesk}});
     });
     sim::InjectedFaults().failWindowCreation = false;
     EXPECT_EQ(run.result().exitCode, 0) << c.error;
