@@ -132,6 +132,11 @@ RegKeyNode& CreateRegistryPath(Machine& machine, plat::RegKey root,
 // Sets (or adds at the end) a value, matching its name without regard to case.
 void SetRegistryValue(RegKeyNode& key, const RegValue& value);
 
+// ---------------------------------------------------------------- stand-in libraries
+// Whether a kind of stand-in export exists ([library] sections name one per export).
+bool IsExportKind(const std::string& kind);
+std::string ExportKindNames();  // "a, b, ..." for messages
+
 // ---------------------------------------------------------------- time
 // Day serial <-> whole milliseconds since 30 December 1899.
 int64_t SerialToMs(double serial);
