@@ -42,7 +42,6 @@ int64_t SetFilePointerEx(Handle file, int64_t distance, uint32_t method);
 bool SetEndOfFile(Handle file);
 // GetFileSizeEx: -1 on failure.
 int64_t GetFileSizeEx(Handle file);
-bool FlushFileBuffers(Handle file);
 // CloseHandle works for every kind of handle.
 bool CloseHandle(Handle handle);
 

@@ -425,13 +425,6 @@ int64_t GetFileSizeEx(Handle file) {
   return st.st_size;
 }
 
-bool FlushFileBuffers(Handle file) {
-  auto f = sim::GetFile(file);
-  if (!f) return false;
-  if (!(f->access & sim::kWriteBits)) return Fail(kERROR_ACCESS_DENIED);
-  return true;
-}
-
 std::string NativeFilePath(const std::string& path) {
   sim::Op op;
   return sim::HostPath(op.m(), path);

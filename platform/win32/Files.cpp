@@ -64,10 +64,6 @@ int64_t GetFileSizeEx(Handle file) {
   return size.QuadPart;
 }
 
-bool FlushFileBuffers(Handle file) {
-  return ::FlushFileBuffers(ToHandle(file)) != FALSE;
-}
-
 bool CloseHandle(Handle handle) {
   return ::CloseHandle(ToHandle(handle)) != FALSE;
 }
