@@ -174,46 +174,6 @@ TEST(WindowWin, MessageLoopEndsOnQuitAfterTheMessagesBeforeIt) {
   EXPECT_FALSE(plat::PeekMessageW(msg)) << "the quit was taken";
 }
 
-TEST(WindowWin, FindsAnotherProcessesWindowByClassAndCaptionAndTalksToIt) {
-  test::Sandbox box;
-  const std::string className = guitest::UniqueName("VlxGuiTest.Host");
-  const std::string caption = "Velmora test host";
-  const std::string record = box.Path("host.txt");
-  HANDLE helper = guitest::StartHelper(
-      "window_helper", "\"" + className + "\" \"" + caption + "\" \"" + record + "\" 20000");
-  ASSERT_NE(helper, nullptr) << guitest::HelperPath("window_helper");
-  const plat::Hwnd hwnd = guitest::WaitForWindow(className, caption);
-  ASSERT_NE(hwnd, 0u);
-
-  EXPECT_EQ(plat::FindWindowW(className, std::nullopt), hwnd);
-  EXPECT_EQ(plat::FindWindowW(std::nullopt, caption), hwnd);
-  EXPECT_EQ(plat::FindWindowW(className, std::string("Velmora")), 0u);
-  EXPECT_EQ(plat::FindWindowW(className + "X", caption), 0u);
-  uint32_t pid = 0;
-  plat::GetWindowThreadProcessId(hwnd, &pid);
-  EXPECT_EQ(pid, ::GetProcessId(helper));
-  EXPECT_TRUE(plat::IsWindowVisible(hwnd) == false);
-
-  EXPECT_EQ(plat::SendMessageW(hwnd, 21025, 0, 0), 1);
-  EXPECT_TRUE(plat::PostMessageW(hwnd, 6064, 0, 123));
-  EXPECT_TRUE(plat::PostMessageW(hwnd, plat::kWM_CLOSE, 0, 0));
-  EXPECT_EQ(guitest::FinishHelper(helper), 0);
-  EXPECT_EQ(plat::FindWindowW(className, caption), 0u);
-  EXPECT_EQ(box.Read("host.txt"),
-            "21025 0 0 sent\n"
-            "6064 0 123 posted\n"
-            "16 0 0 posted\n");
-}
-
-// The colour of a client pixel as the window shows it.
-COLORREF PixelOf(plat::Hwnd hwnd, int x, int y) {
-  HWND window = reinterpret_cast<HWND>(hwnd);
-  HDC dc = ::GetDC(window);
-  const COLORREF color = ::GetPixel(dc, x, y);
-  ::ReleaseDC(window, dc);
-  return color;
-}
-
 TEST(WindowWin, PaintsTheDisplayListOverTheBackground) {
   TestWindow window("VlxGuiTest.Paint", true, 380, 110);
   ASSERT_NE(window.hwnd(), 0u);
@@ -293,33 +253,6 @@ TEST(WindowWin, ForegroundMinimiseAndRestore) {
   EXPECT_TRUE(plat::ReleaseCapture());
 }
 
-TEST(WindowWin, ForegroundLockTimeoutReadsBackWhatWasSet) {
-  uint32_t original = 0;
-  ASSERT_TRUE(plat::GetForegroundLockTimeout(original));
-  ASSERT_TRUE(plat::SetForegroundLockTimeout(0));
-  uint32_t now = 1;
-  ASSERT_TRUE(plat::GetForegroundLockTimeout(now));
-  EXPECT_EQ(now, 0u);
-  ASSERT_TRUE(plat::SetForegroundLockTimeout(original));
-  ASSERT_TRUE(plat::GetForegroundLockTimeout(now));
-  EXPECT_EQ(now, original);
-}
-
-TEST(WindowWin, ScreenFactsAndOwnResources) {
-  const plat::Rect area = plat::GetWorkArea();
-  EXPECT_GE(area.left, 0);
-  EXPECT_GE(area.top, 0);
-  EXPECT_GT(area.right, area.left);
-  EXPECT_GT(area.bottom, area.top);
-  EXPECT_LE(area.right, plat::GetSystemMetrics(plat::kSM_CXSCREEN));
-  EXPECT_LE(area.bottom, plat::GetSystemMetrics(plat::kSM_CYSCREEN));
-  EXPECT_GE(plat::GetScreenLogPixelsY(), 72);
-  plat::GetGuiResources(0);  // always 0 under Wine: only the call is checked
-  plat::GetGuiResources(1);
-  EXPECT_TRUE(plat::TrimOwnWorkingSet());
-}
-
-// Last in this file: it makes the test process DPI-aware for good.
 TEST(WindowWin, DpiFunctionsAreFoundAndMakeTheProcessAware) {
   bool aware = true;
   ASSERT_TRUE(plat::IsProcessDPIAware(aware));
