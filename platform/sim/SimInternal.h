@@ -124,6 +124,8 @@ struct ProcessHandle : HandleObject {
 // its root and names; false for an unknown root or an empty name.
 bool SplitRegistryPath(const std::string& path, plat::RegKey& root,
                        std::vector<std::string>& names);
+// Splits "A\B\" into its names; false for a leading "\" or an empty name.
+bool SplitSubKey(const std::string& subKey, std::vector<std::string>& names);
 // The root node of a predefined key (created when missing).
 RegKeyNode& RegistryRoot(Machine& machine, plat::RegKey root);
 // The key at names under root, created with every missing level.

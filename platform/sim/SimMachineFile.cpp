@@ -1004,6 +1004,23 @@ bool ParseRegValue(const Entry& e, RegValue& v, std::string& error) {
 
 }  // namespace
 
+bool SplitSubKey(const std::string& subKey, std::vector<std::string>& names) {
+  names.clear();
+  if (subKey.empty()) return true;
+  if (subKey[0] == '\\') return false;
+  std::string rest = subKey;
+  if (rest.back() == '\\') rest.pop_back();
+  size_t start = 0;
+  for (;;) {
+    const size_t pos = rest.find('\\', start);
+    const std::string name = rest.substr(start, pos == std::string::npos ? pos : pos - start);
+    if (name.empty()) return false;
+    names.push_back(name);
+    if (pos == std::string::npos) return true;
+    start = pos + 1;
+  }
+}
+
 // Splits "HKLM\A\B" into its root and names; false for an unknown root or empty names.
 bool SplitRegistryPath(const std::string& path, plat::RegKey& root,
                        std::vector<std::string>& names) {
@@ -1017,21 +1034,7 @@ bool SplitRegistryPath(const std::string& path, plat::RegKey& root,
       found = true;
     }
   }
-  if (!found) return false;
-  if (slash == std::string::npos) return true;
-  std::string rest = path.substr(slash + 1);
-  if (!rest.empty() && rest.back() == '\\') rest.pop_back();
-  if (rest.empty()) return true;
-  size_t start = 0;
-  for (;;) {
-    const size_t pos = rest.find('\\', start);
-    const std::string name = rest.substr(start, pos == std::string::npos ? pos : pos - start);
-    if (name.empty()) return false;
-    names.push_back(name);
-    if (pos == std::string::npos) break;
-    start = pos + 1;
-  }
-  return true;
+  return found && SplitSubKey(slash == std::string::npos ? "" : path.substr(slash + 1), names);
 }
 
 RegKeyNode& RegistryRoot(Machine& m, plat::RegKey root) {

@@ -1,13 +1,12 @@
-// Windows of this program on the real system: procedures, sent and posted
-// messages, WM_CLOSE, timers, the message loop, painting of the display list,
-// text measurement, another process's window found by class and caption.
+// Windows of this program on the real system: WM_CLOSE, timers, painting of the
+// display list, text measurement, the foreground and DPI. (Messages to and from other
+// programs' windows and the message loop are covered by the end-to-end suite.)
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "tests/gui/win_test_helper.h"
-#include "tests/support/Sandbox.h"
 
 namespace {
 
@@ -18,7 +17,6 @@ struct Seen {
   uint32_t message;
   uintptr_t wParam;
   intptr_t lParam;
-  bool operator==(const Seen&) const = default;
 };
 
 // A window whose procedure keeps the messages from WM_USER on, WM_CLOSE, WM_DESTROY
@@ -71,26 +69,6 @@ class TestWindow {
  private:
   plat::Hwnd hwnd_ = 0;
 };
-
-TEST(WindowWin, SentMessagesReachTheProcedureAtOncePostedOnesThroughTheLoop) {
-  TestWindow window("VlxGuiTest.Messages");
-  ASSERT_NE(window.hwnd(), 0u) << plat::GetLastError();
-
-  uint32_t pid = 0;
-  EXPECT_EQ(plat::GetWindowThreadProcessId(window.hwnd(), &pid), plat::GetCurrentThreadId());
-  EXPECT_EQ(pid, plat::GetCurrentProcessId());
-
-  EXPECT_EQ(plat::SendMessageW(window.hwnd(), 21025, 1, 0), 42);
-  ASSERT_EQ(window.seen.size(), 1u);
-  EXPECT_EQ(window.seen[0], (Seen{21025, 1, 0}));
-
-  ASSERT_TRUE(plat::PostMessageW(window.hwnd(), 6024, 0, 123));
-  ASSERT_TRUE(plat::PostMessageW(window.hwnd(), 6027, 7, -1));
-  EXPECT_EQ(window.seen.size(), 1u) << "posted messages wait for the loop";
-  ASSERT_TRUE(PumpUntil([&] { return window.seen.size() == 3; }, 2000));
-  EXPECT_EQ(window.seen[1], (Seen{6024, 0, 123}));
-  EXPECT_EQ(window.seen[2], (Seen{6027, 7, -1}));
-}
 
 TEST(WindowWin, CloseHidesWhenTheProcedureSaysSoAndDestroysOtherwise) {
   TestWindow hiding("VlxGuiTest.CloseHides", true);
@@ -154,24 +132,6 @@ TEST(WindowWin, TimerTicksEvery180MsAndTakesANewInterval) {
   PumpFor(250);
   EXPECT_EQ(window.Count(plat::kWM_TIMER), after) << "no ticks once killed";
   EXPECT_FALSE(plat::KillTimer(window.hwnd(), kId));
-}
-
-TEST(WindowWin, MessageLoopEndsOnQuitAfterTheMessagesBeforeIt) {
-  TestWindow window("VlxGuiTest.Loop");
-  ASSERT_NE(window.hwnd(), 0u);
-  ASSERT_TRUE(plat::PostMessageW(window.hwnd(), 6027, 0, 123));
-  plat::PostQuitMessage(5);
-  plat::Message msg;
-  ASSERT_TRUE(plat::GetMessageW(msg));
-  EXPECT_EQ(msg.hwnd, window.hwnd());
-  EXPECT_EQ(msg.message, 6027u);
-  EXPECT_EQ(msg.lParam, 123);
-  plat::DispatchMessageW(msg);
-  EXPECT_EQ(window.Count(6027), 1u);
-  EXPECT_FALSE(plat::GetMessageW(msg));
-  EXPECT_EQ(msg.message, plat::kWM_QUIT);
-  EXPECT_EQ(msg.wParam, 5u);
-  EXPECT_FALSE(plat::PeekMessageW(msg)) << "the quit was taken";
 }
 
 TEST(WindowWin, PaintsTheDisplayListOverTheBackground) {
