@@ -142,19 +142,6 @@ TEST(SystemWin, ShellFoldersUserAndModules) {
   plat::OutputDebugStringW("vlx test: debug output Ω");
 }
 
-TEST(SystemWin, CodePageConversions) {
-  EXPECT_EQ(plat::MultiByteToWideChar(1252, "\x80 caf\xE9"), u"\u20AC caf\u00E9");
-  EXPECT_EQ(plat::WideCharToMultiByte(1252, u"\u20AC caf\u00E9"), "\x80 caf\xE9");
-  // Letters cp1252 cannot hold become its default character, not a look-alike.
-  EXPECT_EQ(plat::WideCharToMultiByte(1252, u"\u0416\u03A9\u0100"), "???");
-  EXPECT_EQ(plat::WideCharToMultiByte(1251, u"\u0416\u00E9"), "\xC6?");
-  EXPECT_EQ(plat::MultiByteToWideChar(1251, "\xC6"), u"\u0416");
-  EXPECT_EQ(plat::WideCharToMultiByte(65001, u"\u0416"), "\xD0\x96");
-  EXPECT_EQ(plat::MultiByteToWideChar(65001, "\xD0\x96"), u"\u0416");
-  EXPECT_EQ(plat::MultiByteToWideChar(1252, ""), u"");
-  EXPECT_EQ(plat::MultiByteToWideChar(0, "abc"), u"abc");
-}
-
 TEST(SystemWin, VersionResourceOfAHelperProgram) {
   const std::string helper = HelperPath();
   const uint32_t size = plat::GetFileVersionInfoSizeW(helper);
@@ -198,18 +185,6 @@ TEST(SystemWin, VersionResourceOfAHelperProgram) {
   EXPECT_FALSE(plat::VerQueryValueW(block, "\\StringFileInfo\\040904E4\\LegalCopyright", text));
   EXPECT_EQ(plat::GetLastError(), kERROR_RESOURCE_TYPE_NOT_FOUND);
   EXPECT_FALSE(plat::VerQueryValueW(block, "\\StringFileInfo\\04090000\\FileVersion", text));
-}
-
-TEST(SystemWin, VersionResourceFailures) {
-  const std::string missing = ProgramFolder() + "no_such_file.exe";
-  EXPECT_EQ(plat::GetFileVersionInfoSizeW(missing), 0u);
-  EXPECT_EQ(plat::GetLastError(), kERROR_FILE_NOT_FOUND);
-  std::string block = "unchanged";
-  EXPECT_FALSE(plat::GetFileVersionInfoW(missing, block));
-  EXPECT_EQ(block, "unchanged");
-  // The test program itself carries no version resource.
-  EXPECT_EQ(plat::GetFileVersionInfoSizeW(plat::GetModuleFileNameW()), 0u);
-  EXPECT_EQ(plat::GetLastError(), kERROR_RESOURCE_DATA_NOT_FOUND);
 }
 
 }  // namespace
