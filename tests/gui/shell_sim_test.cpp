@@ -166,17 +166,4 @@ TEST(SimProgram, NamedMutexIsSeenByASecondProcessOnTheSameHome) {
   EXPECT_EQ(third.exitCode, 0);
 }
 
-TEST(SimProgram, ATimedOutChildIsKilled) {
-  test::SimHome home{sim::MachineBuilder().With([](sim::Machine& m) { m.manualClock = false; })};
-  const auto result = test::RunSimProgram(
-      home.dir(),
-      [] {
-        plat::Sleep(60000);
-        return 0;
-      },
-      200);
-  EXPECT_TRUE(result.timedOut);
-  EXPECT_EQ(result.signal, 9);
-}
-
 }  // namespace

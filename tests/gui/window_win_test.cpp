@@ -134,6 +134,15 @@ TEST(WindowWin, TimerTicksEvery180MsAndTakesANewInterval) {
   EXPECT_FALSE(plat::KillTimer(window.hwnd(), kId));
 }
 
+// The colour of a client pixel as the window shows it.
+COLORREF PixelOf(plat::Hwnd hwnd, int x, int y) {
+  HWND window = reinterpret_cast<HWND>(hwnd);
+  HDC dc = ::GetDC(window);
+  const COLORREF color = ::GetPixel(dc, x, y);
+  ::ReleaseDC(window, dc);
+  return color;
+}
+
 TEST(WindowWin, PaintsTheDisplayListOverTheBackground) {
   TestWindow window("VlxGuiTest.Paint", true, 380, 110);
   ASSERT_NE(window.hwnd(), 0u);
