@@ -1,6 +1,6 @@
 // The sim's profile functions where Windows and Wine part ways (the sim follows
 // Windows), and the sim-only matters: the machine's code page, sharing with open
-// handles, the Windows folder for bare names, two threads on one file.
+// handles, two threads on one file.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -184,15 +184,6 @@ TEST(ProfileSim, AnsiFilesUseTheMachinesCodePage) {
   const Read r = Get("A", "\xD0\xB6", "", 64);  // ж: names compare without case
   EXPECT_EQ(r.result, 3u);
   EXPECT_EQ(r.buffer.substr(0, 4), U(u"\u0416\u0443\u043A\0", 4));
-}
-
-TEST(ProfileSim, BareFileNamesLiveInTheWindowsFolder) {
-  sim::MachineBuilder builder;
-  builder.File("C:\\Windows\\win.ini", "[windows]\r\n").Folder(plat::kCSIDL_WINDOWS, "C:\\Windows");
-  sim::ScopedMachine machine(builder);
-  ASSERT_TRUE(Write("S", "k", "v", "vlxtest.ini"));
-  EXPECT_EQ(machine.ReadFile("C:\\Windows\\vlxtest.ini"), "[S]\r\nk=v\r\n");
-  EXPECT_EQ(Get("S", "k", "", 64, "VLXTEST.INI").result, 1u);
 }
 
 TEST(ProfileSim, TwoThreadsWritingOneFileLoseNothing) {
