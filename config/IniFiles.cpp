@@ -64,6 +64,13 @@ void TCustomIniFile::WriteFloat(const std::string& section, const std::string& i
   WriteString(section, ident, txt::FloatToStr(value));
 }
 
+void TCustomIniFile::DeleteKeys(const std::string& section) {
+  std::vector<std::string> keys;
+  ReadSection(section, keys);
+  for (const std::string& key : keys)
+    DeleteKey(section, key);
+}
+
 void TCustomIniFile::WriteDateTime(const std::string& section, const std::string& ident,
                                    double value) {
   WriteString(section, ident, txt::FormatIniDateTime(value));

@@ -63,6 +63,8 @@ class TCustomIniFile {
   void WriteDateTime(const std::string& section, const std::string& ident, double value);
   virtual void EraseSection(const std::string& section) = 0;
   virtual void DeleteKey(const std::string& section, const std::string& ident) = 0;
+  // Deletes every key of the section one by one; the section's header stays.
+  void DeleteKeys(const std::string& section);
   virtual void UpdateFile() = 0;
 
  protected:

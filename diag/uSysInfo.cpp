@@ -115,40 +115,19 @@ uint32_t ReadU32(const std::string& bytes, size_t offset) {
   return value;  // little-endian on every target of this program
 }
 
-// UTF-16 LE value with its terminator -> UTF-8 text up to the first NUL.
-std::string VersionText(const std::string& value) {
-  std::u16string text;
-  for (size_t i = 0; i + 1 < value.size(); i += 2) {
-    const char16_t c = static_cast<char16_t>(static_cast<uint8_t>(value[i]) |
-                                             (static_cast<uint8_t>(value[i + 1]) << 8));
-    if (c == 0) break;
-    text.push_back(c);
-  }
-  return txt::Utf16ToUtf8(text);
-}
-
 bool QueryText(const std::string& block, const std::string& subBlock, std::string& text) {
   std::string value;
   if (!plat::VerQueryValueW(block, subBlock, value)) return false;
-  text = VersionText(value);
+  text = verblock::ValueText(value);
   return true;
 }
 
 // "\StringFileInfo\LLLLCCCC\" of the first translation, or of the first string
 // table when that one cannot be found; empty when there is no string table.
 std::string StringTablePath(const std::string& block) {
-  std::string translation;
-  if (plat::VerQueryValueW(block, "\\VarFileInfo\\Translation", translation) &&
-      translation.size() >= 4) {
-    const uint16_t language = static_cast<uint16_t>(static_cast<uint8_t>(translation[0]) |
-                                                    (static_cast<uint8_t>(translation[1]) << 8));
-    const uint16_t codePage = static_cast<uint16_t>(static_cast<uint8_t>(translation[2]) |
-                                                    (static_cast<uint8_t>(translation[3]) << 8));
-    const std::string path =
-        "\\StringFileInfo\\" + txt::IntToHex(language, 4) + txt::IntToHex(codePage, 4) + "\\";
-    std::string table;
-    if (plat::VerQueryValueW(block, path, table)) return path;
-  }
+  const std::string path = verblock::TranslationTablePath(block);
+  std::string table;
+  if (!path.empty() && plat::VerQueryValueW(block, path, table)) return path;
   const std::string key = verblock::FirstStringTableKey(block);
   if (key.empty()) return std::string();
   return "\\StringFileInfo\\" + key + "\\";
@@ -309,9 +288,8 @@ void ResetSysInfoCache() {
 bool ReadFileVersionRecord(const std::string& FileName, bool Numeric, TFileVersionRecord& Record) {
   Record = TFileVersionRecord{};
   try {
-    if (plat::GetFileVersionInfoSizeW(FileName) == 0) return false;
     std::string block;
-    if (!plat::GetFileVersionInfoW(FileName, block)) return false;
+    if (!verblock::ReadFileBlock(FileName, block)) return false;
 
     std::string fixed;
     const bool hasFixed = plat::VerQueryValueW(block, "\\", fixed) && fixed.size() >= 52;

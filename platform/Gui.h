@@ -169,7 +169,6 @@ uint32_t WaitForSingleObject(Handle handle, uint32_t timeoutMs);
 Handle CreateEventW(bool manualReset, bool initialState, const std::string& name);
 Handle OpenEventW(const std::string& name);  // all access; 0 when missing
 bool SetEvent(Handle event);
-bool ResetEvent(Handle event);
 // Named mutex, not owned. The last error is kERROR_ALREADY_EXISTS when it existed.
 Handle CreateMutexW(const std::string& name);
 

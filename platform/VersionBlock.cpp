@@ -122,4 +122,28 @@ std::string FirstStringTableKey(const std::string& block) {
   return tables.empty() ? std::string() : txt::Utf16ToUtf8(tables.front().key);
 }
 
+bool ReadFileBlock(const std::string& path, std::string& block) {
+  if (path.empty() || plat::GetFileVersionInfoSizeW(path) == 0) return false;
+  return plat::GetFileVersionInfoW(path, block);
+}
+
+std::string ValueText(const std::string& value) {
+  std::u16string text;
+  for (size_t i = 0; i + 1 < value.size(); i += 2) {
+    const char16_t c = Word(value, i);
+    if (c == 0) break;
+    text.push_back(c);
+  }
+  return txt::Utf16ToUtf8(text);
+}
+
+std::string TranslationTablePath(const std::string& block) {
+  std::string translation;
+  if (!plat::VerQueryValueW(block, "\\VarFileInfo\\Translation", translation) ||
+      translation.size() < 4)
+    return {};
+  return "\\StringFileInfo\\" + txt::IntToHex(Word(translation, 0), 4) +
+         txt::IntToHex(Word(translation, 2), 4) + "\\";
+}
+
 }  // namespace verblock

@@ -21,4 +21,15 @@ bool VerQueryValue(const std::string& block, const std::string& subBlock, std::s
 // when the block has none.
 std::string FirstStringTableKey(const std::string& block);
 
+// A file's version block (GetFileVersionInfoSizeW, then GetFileVersionInfoW); false
+// when the file has none.
+bool ReadFileBlock(const std::string& path, std::string& block);
+
+// A text value as VerQueryValue gives it (UTF-16LE), up to its first terminator.
+std::string ValueText(const std::string& value);
+
+// "\StringFileInfo\LLLLCCCC\" of the block's first translation; empty when the block
+// has no translation.
+std::string TranslationTablePath(const std::string& block);
+
 }  // namespace verblock

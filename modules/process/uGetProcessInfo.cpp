@@ -3,6 +3,7 @@
 #include "diag/uAppLog.h"
 #include "platform/Platform.h"
 #include "platform/Text.h"
+#include "platform/VersionBlock.h"
 
 namespace {
 
@@ -34,38 +35,11 @@ std::string DevicePathToDosPath(const std::string& devicePath) {
   return {};
 }
 
-// A version string value: UTF-16LE up to its terminator.
-std::string VersionText(const std::string& value) {
-  std::string text = txt::Utf16LeBytesToUtf8(value.substr(0, value.size() & ~size_t{1}));
-  const size_t nul = text.find('\0');
-  if (nul != std::string::npos) text.erase(nul);
-  return text;
-}
-
-// The "\StringFileInfo\LLLLCCCC\" prefix of the first translation, or empty.
-std::string StringTablePrefix(const std::string& block) {
-  std::string translation;
-  if (!plat::VerQueryValueW(block, "\\VarFileInfo\\Translation", translation) ||
-      translation.size() < 4)
-    return {};
-  const auto word = [&](size_t at) {
-    return static_cast<uint16_t>(static_cast<uint8_t>(translation[at]) |
-                                 (static_cast<uint8_t>(translation[at + 1]) << 8));
-  };
-  return "\\StringFileInfo\\" + txt::IntToHex(word(0), 4) + txt::IntToHex(word(2), 4) + "\\";
-}
-
-bool ReadVersionBlock(const std::string& path, std::string& block) {
-  if (path.empty()) return false;
-  if (plat::GetFileVersionInfoSizeW(path) == 0) return false;
-  return plat::GetFileVersionInfoW(path, block);
-}
-
 std::string QueryString(const std::string& block, const std::string& prefix,
                         const std::string& key) {
   std::string value;
   if (prefix.empty() || !plat::VerQueryValueW(block, prefix + key, value)) return {};
-  return VersionText(value);
+  return verblock::ValueText(value);
 }
 
 }  // namespace
@@ -101,15 +75,15 @@ uint64_t GetProcessCreationTime(uint32_t pid) {
 
 std::string GetFileVersionString(const std::string& path, const std::string& key) {
   std::string block;
-  if (!ReadVersionBlock(path, block)) return {};
-  return QueryString(block, StringTablePrefix(block), key);
+  if (!verblock::ReadFileBlock(path, block)) return {};
+  return QueryString(block, verblock::TranslationTablePath(block), key);
 }
 
 TFileVersionStrings GetFileVersionStrings(const std::string& path) {
   TFileVersionStrings out;
   std::string block;
-  if (!ReadVersionBlock(path, block)) return out;
-  const std::string prefix = StringTablePrefix(block);
+  if (!verblock::ReadFileBlock(path, block)) return out;
+  const std::string prefix = verblock::TranslationTablePath(block);
   out.company = QueryString(block, prefix, "CompanyName");
   out.description = QueryString(block, prefix, "FileDescription");
   out.product = QueryString(block, prefix, "ProductName");

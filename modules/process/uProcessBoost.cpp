@@ -524,9 +524,5 @@ void TProcessBoost::RestoreProcesses() {
 }
 
 void TProcessBoost::ClearRestoreSection() {
-  if (!fTempIni) return;
-  std::vector<std::string> keys;
-  fTempIni->ReadSection(kCommandSection, keys);
-  for (const std::string& key : keys)
-    fTempIni->DeleteKey(kCommandSection, key);
+  if (fTempIni) fTempIni->DeleteKeys(kCommandSection);
 }

@@ -27,22 +27,12 @@ bool SetProcessPriority(uint32_t pid, uint32_t priorityClass) {
 }  // namespace
 
 int64_t StrToDecimal(const std::string& Text) {
-  const auto fail = [&]() { return EConvertError("'" + Text + "' is not a valid integer value"); };
-  size_t i = 0;
-  bool negative = false;
-  if (i < Text.size() && (Text[i] == '-' || Text[i] == '+')) negative = Text[i++] == '-';
-  if (i == Text.size()) throw fail();
+  // TryStrToInt64 also takes blanks and hexadecimal forms, which are not decimals.
   int64_t value = 0;
-  for (; i < Text.size(); ++i) {
-    const char c = Text[i];
-    if (c < '0' || c > '9') throw fail();
-    value = value * 10 + (c - '0');
-    if (value > std::numeric_limits<uint32_t>::max()) throw fail();
-  }
-  if (negative) {
-    value = -value;
-    if (value < std::numeric_limits<int32_t>::min()) throw fail();
-  }
+  if (Text.find_first_not_of("+-0123456789") != std::string::npos ||
+      !txt::TryStrToInt64(Text, value) || value > std::numeric_limits<uint32_t>::max() ||
+      value < std::numeric_limits<int32_t>::min())
+    throw EConvertError("'" + Text + "' is not a valid integer value");
   return value;
 }
 
@@ -99,17 +89,10 @@ void TPsPriorityBoost::BuildPriorityList() {
   }
 }
 
-void TPsPriorityBoost::DeleteRecords() {
-  std::vector<std::string> keys;
-  fTempIni->ReadSection(kSection, keys);
-  for (const auto& key : keys)
-    fTempIni->DeleteKey(kSection, key);
-}
-
 bool TPsPriorityBoost::Boost() {
   if (fStop || !IsEnabled()) return false;
   if (fList.empty()) BuildPriorityList();
-  DeleteRecords();
+  fTempIni->DeleteKeys(kSection);
   bool lastOk = false;
   for (const auto& item : fList) {
     if (fStop) break;
@@ -137,6 +120,6 @@ void TPsPriorityBoost::Restore() {
     if (fStop) return;
     SetProcessPriority(item.pid, item.priority);
   }
-  DeleteRecords();
+  fTempIni->DeleteKeys(kSection);
   Notify(TProgressItemKind::ProcessPriority, kCaption, true);
 }

@@ -61,9 +61,6 @@ class TPsPriorityBoost : public TBoostBase {
   static constexpr const char* kCaption = "Process Priority";
 
  private:
-  // Deletes every key of the section, leaving its header.
-  void DeleteRecords();
-
   std::vector<PriorityInfo> fList;
 };
 

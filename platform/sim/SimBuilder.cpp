@@ -115,6 +115,8 @@ bool Materialize(const Machine& m, std::string& error) {
   }
   for (const Process& p : m.processes)
     files.push_back(p.imagePath);
+  for (const auto& [path, exports] : m.libraries)
+    files.push_back(path);
   for (const std::string& folder : folders) {
     if (mapped(folder) && !EnsureFolder(m, folder)) {
       error = "cannot create the folder " + folder;

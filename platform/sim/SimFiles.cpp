@@ -26,12 +26,10 @@ using plat::kGENERIC_ALL;
 using plat::kGENERIC_EXECUTE;
 constexpr uint32_t kFILE_READ_DATA = 0x1;
 constexpr uint32_t kFILE_WRITE_DATA = 0x2;
-constexpr uint32_t kFILE_APPEND_DATA = 0x4;
 constexpr uint32_t kFILE_EXECUTE = 0x20;
 constexpr uint32_t kReadBits =
     plat::kGENERIC_READ | kGENERIC_ALL | kGENERIC_EXECUTE | kFILE_READ_DATA | kFILE_EXECUTE;
-constexpr uint32_t kWriteBits =
-    plat::kGENERIC_WRITE | kGENERIC_ALL | kFILE_WRITE_DATA | kFILE_APPEND_DATA;
+constexpr uint32_t kWriteBits = plat::kGENERIC_WRITE | kGENERIC_ALL | kFILE_WRITE_DATA;
 constexpr uint32_t kDeleteBits = kDELETE | kGENERIC_ALL;
 // Attributes a program may set.
 constexpr uint32_t kSettable = plat::kFILE_ATTRIBUTE_READONLY | plat::kFILE_ATTRIBUTE_HIDDEN |
@@ -366,12 +364,6 @@ bool WriteFile(Handle file, const void* buffer, uint32_t toWrite, uint32_t* writ
   if (!(f->access & sim::kWriteBits)) return Fail(kERROR_ACCESS_DENIED);
   std::lock_guard<std::mutex> lock(f->mutex);
   if (toWrite == 0) return true;
-  const bool appendOnly = (f->access & sim::kWriteBits) == sim::kFILE_APPEND_DATA;
-  if (appendOnly) {
-    struct stat st {};
-    ::fstat(f->fd, &st);
-    f->pos = st.st_size;
-  }
   // An injected fault lets only part of one write through.
   uint32_t allowed = toWrite;
   int64_t budget = sim::InjectedFaults().writeBudget.load();

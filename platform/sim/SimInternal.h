@@ -124,6 +124,8 @@ struct ProcessHandle : HandleObject {
 // its root and names; false for an unknown root or an empty name.
 bool SplitRegistryPath(const std::string& path, plat::RegKey& root,
                        std::vector<std::string>& names);
+// Splits "A\B\" into its names; false for a leading "\" or an empty name.
+bool SplitSubKey(const std::string& subKey, std::vector<std::string>& names);
 // The root node of a predefined key (created when missing).
 RegKeyNode& RegistryRoot(Machine& machine, plat::RegKey root);
 // The key at names under root, created with every missing level.
@@ -131,6 +133,11 @@ RegKeyNode& CreateRegistryPath(Machine& machine, plat::RegKey root,
                                const std::vector<std::string>& names);
 // Sets (or adds at the end) a value, matching its name without regard to case.
 void SetRegistryValue(RegKeyNode& key, const RegValue& value);
+
+// ---------------------------------------------------------------- stand-in libraries
+// Whether a kind of stand-in export exists ([library] sections name one per export).
+bool IsExportKind(const std::string& kind);
+std::string ExportKindNames();  // "a, b, ..." for messages
 
 // ---------------------------------------------------------------- time
 // Day serial <-> whole milliseconds since 30 December 1899.

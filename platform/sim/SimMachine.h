@@ -121,8 +121,19 @@ struct MessageBoxCall {  // MessageBoxW
   std::string text, caption;
   uint32_t type = 0;
 };
-struct DataChannelCall {  // "Func" of the host's "datastate.dll"
-  std::string channel, text;
+// An export of a stand-in library ("[library PATH]"): its kind names the function's
+// signature and what a call records; results are the return value, then the values the
+// kind hands back through its out-parameters (missing ones are 0).
+struct LibraryExport {
+  std::string kind;
+  std::vector<int64_t> results;
+};
+// A call of a stand-in export, its arguments as its kind shows them.
+struct LibraryCall {
+  std::string library;  // the library's file name
+  std::string function;
+  std::vector<std::string> arguments;
+  int64_t result = 0;
 };
 
 struct Machine {
@@ -196,7 +207,10 @@ struct Machine {
   std::vector<ShellCall> shellCalls;
   std::vector<MessageBoxCall> messageBoxes;
   int messageBoxAnswer = 1;  // what MessageBoxW returns
-  std::vector<DataChannelCall> dataChannel;
+  // Stand-in libraries of other programs by Windows path: export name -> export.
+  // LoadLibraryW finds them like any DLL file; GetProcAddress hands out their exports.
+  std::map<std::string, std::map<std::string, LibraryExport>, NoCaseLess> libraries;
+  std::vector<LibraryCall> calls;    // calls of those exports, in order
   std::optional<uint32_t> exitCode;  // set by ExitProcess
   uint32_t foregroundLockTimeout = 200000;
   // Windows' foreground lock: when set, SetForegroundWindow is refused (the

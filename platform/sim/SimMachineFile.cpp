@@ -1,13 +1,18 @@
 // The machine file: text <-> Machine. The format is described in docs/sim-machine.md.
 //
 // A file is a list of sections "[kind argument]" holding "name = value" lines.
-// Every kind of section has one entry in kKinds below (a parser and a writer);
-// adding a kind of section means adding its fields to Machine and one entry here.
+// Every kind of section has one entry in Kinds() below (a parser and a writer); the
+// keys of a section are described once, in a table of fields (name, reader, writer)
+// that both use. Adding a kind of section means adding its fields to Machine, a field
+// table and one entry in Kinds().
 // Sections of kinds this version does not know are kept verbatim.
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <limits>
+#include <optional>
+#include <type_traits>
 
 #include "platform/Text.h"
 #include "platform/sim/SimInternal.h"
@@ -451,118 +456,169 @@ bool ParseLocalTime(const std::string& text, double& serial) {
   return true;
 }
 
-// ---------------------------------------------------------------- [machine]
+// ---------------------------------------------------------------- fields
+// A key of a section, described once for reading and writing: its name, what its
+// value must be (for parse errors), how a value is read into the section's object and
+// how it is written (nothing: the key is left out, its value being the default).
 
-bool ParseMachine(const Section& sec, Machine& m, std::string& error) {
-  if (!sec.arg.empty()) {
-    error = At(sec.line, "[machine] takes no argument");
-    return false;
+template <class T>
+struct Field {
+  std::string name;
+  std::string what;
+  std::function<bool(const std::string&, T&)> parse;
+  std::function<std::optional<std::string>(const T&)> write;
+  bool raw = false;  // parse gets the value as written (quotes not removed)
+};
+template <class T>
+using Fields = std::vector<Field<T>>;
+
+enum class Omit { Never, AtDefault };
+
+template <class T>
+const T& Defaults() {
+  static const T* d = new T{};
+  return *d;
+}
+
+// The member a field reads and writes, for const and non-const objects alike.
+#define VLX_MEMBER(expr) \
+  [](auto& o) -> auto& { \
+    return o.expr;       \
   }
-  for (const Entry& e : sec.entries) {
-    std::string v;
-    if (!Value(e, v, error)) return false;
-    const std::string& k = e.name;
-    const auto bad = [&](const std::string& what) {
-      error = At(e.line, "'" + k + "' needs " + what + ", not '" + v + "'");
+
+template <class N>
+bool ParseInto(const std::string& text, N& out) {
+  if constexpr (std::is_signed_v<N>) {
+    int64_t v = 0;
+    if (!ParseSigned(text, v) || v < std::numeric_limits<N>::min() ||
+        v > std::numeric_limits<N>::max())
       return false;
-    };
-    bool b = false;
-    uint32_t u = 0;
-    if (k == "os.version") {
-      std::vector<uint32_t> n;
-      if (!DottedNumbers(v, 2, 3, UINT32_MAX, n)) return bad("major.minor.build");
-      m.os.major = n[0];
-      m.os.minor = n[1];
-      m.os.build = n.size() == 3 ? n[2] : 0;
-    } else if (k == "os.platform") {
-      if (!Number(e, v, m.os.platformId, error)) return false;
-    } else if (k == "os.csd") {
-      m.os.csdVersion = v;
-    } else if (k == "os.servicePack") {
-      std::vector<uint32_t> n;
-      if (!DottedNumbers(v, 2, 2, 0xFFFF, n)) return bad("major.minor");
-      m.os.servicePackMajor = static_cast<uint16_t>(n[0]);
-      m.os.servicePackMinor = static_cast<uint16_t>(n[1]);
-    } else if (k == "os.suiteMask") {
-      if (!Number(e, v, m.os.suiteMask, error)) return false;
-    } else if (k == "os.productType") {
-      if (!FromName(kProductTypes, v, u) || u > 0xFF)
-        return bad("workstation, server or domain-controller");
-      m.os.productType = static_cast<uint8_t>(u);
-    } else if (k == "arch.native" || k == "arch.process") {
-      if (!FromName(kArchitectures, v, u) || u > 0xFFFF) return bad("x86, x64, ia64 or arm64");
-      (k == "arch.native" ? m.nativeArchitecture : m.processArchitecture) =
-          static_cast<uint16_t>(u);
-    } else if (k == "wow64") {
-      if (!ParseBool(v, b)) return bad("yes or no");
-      m.wow64 = b;
-    } else if (k == "api.GetNativeSystemInfo") {
-      if (!ParseBool(v, b)) return bad("yes or no");
-      m.hasGetNativeSystemInfo = b;
-    } else if (k == "api.IsWow64Process") {
-      if (!ParseBool(v, b)) return bad("yes or no");
-      m.hasIsWow64Process = b;
-    } else if (k == "api.GetProcessImageFileNameW" || k == "api.GetModuleFileNameExW" ||
-               k == "api.QueryWorkingSet") {
-      if (!ParseBool(v, b)) return bad("yes or no");
-      (k == "api.GetProcessImageFileNameW" ? m.hasGetProcessImageFileNameW
-       : k == "api.GetModuleFileNameExW"   ? m.hasGetModuleFileNameExW
-                                           : m.hasQueryWorkingSet) = b;
-    } else if (k == "elevated") {
-      if (!ParseBool(v, b)) return bad("yes or no");
-      m.elevated = b;
-    } else if (k == "elevationType") {
-      if (!FromName(kElevationTypes, v, m.elevationType)) return bad("default, full or limited");
-    } else if (k == "session") {
-      if (!Number(e, v, m.session, error)) return false;
-    } else if (k == "privileges") {
-      m.enabledPrivileges = SplitList(v, ',');
-    } else if (k == "api.missing") {
-      m.missingExports = SplitList(v, ',');
-    } else if (k == "serverR2") {
-      int64_t n = 0;
-      if (!ParseSigned(v, n)) return bad("a number");
-      m.serverR2 = static_cast<int>(n);
-    } else if (k == "screen") {
-      int w = 0, h = 0;
-      char tail = 0;
-      if (std::sscanf(v.c_str(), "%dx%d%c", &w, &h, &tail) != 2) return bad("WIDTHxHEIGHT");
-      m.screenWidth = w;
-      m.screenHeight = h;
-    } else if (k == "processors") {
-      if (!Number(e, v, m.numberOfProcessors, error)) return false;
-    } else if (k == "codePage") {
-      if (!Number(e, v, m.ansiCodePage, error)) return false;
-    } else if (k == "language") {
-      if (!Number(e, v, m.systemDefaultLangId, error)) return false;
-    } else if (k == "decimalSeparator") {
-      m.decimalSeparator = v;
-    } else if (k == "user") {
-      m.userName = v;
-    } else if (k == "exe") {
-      m.exePath = v;
-    } else if (k == "systemDir") {
-      m.systemDir = v;
-    } else if (k == "currentDirectory") {
-      m.currentDirectory = v;
-    } else if (k == "selfPid") {
-      if (!Number(e, v, m.selfPid, error)) return false;
-    } else if (k == "nextPid") {
-      if (!Number(e, v, m.nextPid, error)) return false;
-    } else if (k == "clock") {
-      if (v == "manual") {
-        m.manualClock = true;
-      } else if (v == "real") {
-        m.manualClock = false;
-      } else {
-        return bad("manual or real");
-      }
-    } else if (k == "tick") {
-      if (!Number(e, v, m.tickMs, error)) return false;
-    } else if (k == "localTime") {
-      if (!ParseLocalTime(v, m.localTime)) return bad("yyyy-mm-dd hh:nn:ss.zzz");
-    } else {
-      m.extra.emplace_back(k, v);
+    out = static_cast<N>(v);
+  } else {
+    uint64_t v = 0;
+    if (!ParseNumber(text, v) || v > std::numeric_limits<N>::max()) return false;
+    out = static_cast<N>(v);
+  }
+  return true;
+}
+
+template <class T, class Ref>
+bool AtDefault(Omit omit, Ref ref, const T& o) {
+  return omit == Omit::AtDefault && ref(o) == ref(Defaults<T>());
+}
+
+template <class T, class Ref>
+Field<T> TextField(const char* name, Ref ref, Omit omit = Omit::Never) {
+  return {name, "text",
+          [ref](const std::string& v, T& o) {
+            ref(o) = v;
+            return true;
+          },
+          [ref, omit](const T& o) -> std::optional<std::string> {
+            if (AtDefault(omit, ref, o)) return std::nullopt;
+            return ValueText(ref(o));
+          }};
+}
+
+// An integer, written in decimal or, with hexDigits, as 0x hexadecimal.
+template <class T, class Ref>
+Field<T> NumberField(const char* name, Ref ref, Omit omit = Omit::Never, int hexDigits = 0) {
+  return {name, "a number", [ref](const std::string& v, T& o) { return ParseInto(v, ref(o)); },
+          [ref, omit, hexDigits](const T& o) -> std::optional<std::string> {
+            if (AtDefault(omit, ref, o)) return std::nullopt;
+            const auto n = ref(o);
+            if (hexDigits) return Hex(static_cast<uint64_t>(n), hexDigits);
+            if constexpr (std::is_signed_v<std::remove_cvref_t<decltype(n)>>)
+              return std::to_string(static_cast<int64_t>(n));
+            else
+              return std::to_string(static_cast<uint64_t>(n));
+          }};
+}
+
+template <class T, class Ref>
+Field<T> HexField(const char* name, Ref ref, int digits, Omit omit = Omit::Never) {
+  return NumberField<T>(name, ref, omit, digits);
+}
+
+template <class T, class Ref>
+Field<T> YesNoField(const char* name, Ref ref, Omit omit = Omit::Never) {
+  return {name, "yes or no", [ref](const std::string& v, T& o) { return ParseBool(v, ref(o)); },
+          [ref, omit](const T& o) -> std::optional<std::string> {
+            if (AtDefault(omit, ref, o)) return std::nullopt;
+            return YesNo(ref(o));
+          }};
+}
+
+// A number that has names (the table's); unnamed values are written as numbers.
+template <class T, size_t N, class Ref>
+Field<T> NamedField(const char* name, const Named (&table)[N], const char* what, Ref ref,
+                    Omit omit = Omit::Never, int hexDigits = 0) {
+  return {name, what,
+          [&table, ref](const std::string& v, T& o) {
+            uint32_t u = 0;
+            auto& member = ref(o);
+            if (!FromName(table, v, u) ||
+                u > std::numeric_limits<std::remove_cvref_t<decltype(member)>>::max())
+              return false;
+            member = static_cast<std::remove_cvref_t<decltype(member)>>(u);
+            return true;
+          },
+          [&table, ref, omit, hexDigits](const T& o) -> std::optional<std::string> {
+            if (AtDefault(omit, ref, o)) return std::nullopt;
+            const uint32_t u = ref(o);
+            const std::string text = ToName(table, u);
+            return hexDigits && text == std::to_string(u) ? Hex(u, hexDigits) : text;
+          }};
+}
+
+// A comma-separated list of names.
+template <class T, class Ref>
+Field<T> ListField(const char* name, Ref ref) {
+  return {name, "a list",
+          [ref](const std::string& v, T& o) {
+            ref(o) = SplitList(v, ',');
+            return true;
+          },
+          [ref](const T& o) -> std::optional<std::string> {
+            std::string list;
+            for (const std::string& item : ref(o))
+              list += (list.empty() ? "" : ", ") + item;
+            return list;
+          }};
+}
+
+template <class T>
+const Field<T>* FindField(const Fields<T>& fields, const std::string& name) {
+  for (const Field<T>& f : fields) {
+    if (f.name == name) return &f;
+  }
+  return nullptr;
+}
+
+template <class T>
+bool ReadField(const Field<T>& f, const Entry& e, const std::string& v, T& o, std::string& error) {
+  if (f.parse(v, o)) return true;
+  error = At(e.line, "'" + e.name + "' needs " + f.what + ", not '" + v + "'");
+  return false;
+}
+
+// Keys without a field: kept (true) or an error (false, error set).
+using OtherKey = std::function<bool(const Entry&, const std::string&, std::string& error)>;
+
+template <class T>
+bool ReadFields(const Fields<T>& fields, const Section& sec, T& o, std::string& error,
+                const OtherKey& other = nullptr) {
+  for (const Entry& e : sec.entries) {
+    const Field<T>* f = FindField(fields, e.name);
+    std::string v = e.raw;
+    if (!(f && f->raw) && !Value(e, v, error)) return false;
+    if (f) {
+      if (!ReadField(*f, e, v, o, error)) return false;
+    } else if (!other) {
+      error = At(e.line, "[" + sec.kind + "] has no '" + e.name + "'");
+      return false;
+    } else if (!other(e, v, error)) {
+      return false;
     }
   }
   return true;
@@ -578,52 +634,116 @@ void Line(std::string& out, const std::string& name, const std::string& value) {
   LineRaw(out, NameText(name), value);
 }
 
+template <class T>
+void WriteFields(const Fields<T>& fields, const T& o, std::string& out) {
+  for (const Field<T>& f : fields) {
+    if (const std::optional<std::string> v = f.write(o)) Line(out, f.name, *v);
+  }
+}
+
+// ---------------------------------------------------------------- [machine]
+
+const Fields<Machine>& MachineFields() {
+  static const auto* fields = new Fields<Machine>{
+      {"os.version", "major.minor.build",
+       [](const std::string& v, Machine& m) {
+         std::vector<uint32_t> n;
+         if (!DottedNumbers(v, 2, 3, UINT32_MAX, n)) return false;
+         m.os.major = n[0];
+         m.os.minor = n[1];
+         m.os.build = n.size() == 3 ? n[2] : 0;
+         return true;
+       },
+       [](const Machine& m) -> std::optional<std::string> {
+         return std::to_string(m.os.major) + "." + std::to_string(m.os.minor) + "." +
+                std::to_string(m.os.build);
+       }},
+      NumberField<Machine>("os.platform", VLX_MEMBER(os.platformId)),
+      TextField<Machine>("os.csd", VLX_MEMBER(os.csdVersion)),
+      {"os.servicePack", "major.minor",
+       [](const std::string& v, Machine& m) {
+         std::vector<uint32_t> n;
+         if (!DottedNumbers(v, 2, 2, 0xFFFF, n)) return false;
+         m.os.servicePackMajor = static_cast<uint16_t>(n[0]);
+         m.os.servicePackMinor = static_cast<uint16_t>(n[1]);
+         return true;
+       },
+       [](const Machine& m) -> std::optional<std::string> {
+         return std::to_string(m.os.servicePackMajor) + "." + std::to_string(m.os.servicePackMinor);
+       }},
+      HexField<Machine>("os.suiteMask", VLX_MEMBER(os.suiteMask), 4),
+      NamedField<Machine>("os.productType", kProductTypes,
+                          "workstation, server or domain-controller", VLX_MEMBER(os.productType)),
+      NamedField<Machine>("arch.native", kArchitectures, "x86, x64, ia64 or arm64",
+                          VLX_MEMBER(nativeArchitecture)),
+      NamedField<Machine>("arch.process", kArchitectures, "x86, x64, ia64 or arm64",
+                          VLX_MEMBER(processArchitecture)),
+      YesNoField<Machine>("wow64", VLX_MEMBER(wow64)),
+      YesNoField<Machine>("api.GetNativeSystemInfo", VLX_MEMBER(hasGetNativeSystemInfo)),
+      YesNoField<Machine>("api.IsWow64Process", VLX_MEMBER(hasIsWow64Process)),
+      ListField<Machine>("api.missing", VLX_MEMBER(missingExports)),
+      YesNoField<Machine>("api.GetProcessImageFileNameW", VLX_MEMBER(hasGetProcessImageFileNameW)),
+      YesNoField<Machine>("api.GetModuleFileNameExW", VLX_MEMBER(hasGetModuleFileNameExW)),
+      YesNoField<Machine>("api.QueryWorkingSet", VLX_MEMBER(hasQueryWorkingSet)),
+      NumberField<Machine>("serverR2", VLX_MEMBER(serverR2)),
+      {"screen", "WIDTHxHEIGHT",
+       [](const std::string& v, Machine& m) {
+         int w = 0, h = 0;
+         char tail = 0;
+         if (std::sscanf(v.c_str(), "%dx%d%c", &w, &h, &tail) != 2) return false;
+         m.screenWidth = w;
+         m.screenHeight = h;
+         return true;
+       },
+       [](const Machine& m) -> std::optional<std::string> {
+         return std::to_string(m.screenWidth) + "x" + std::to_string(m.screenHeight);
+       }},
+      NumberField<Machine>("processors", VLX_MEMBER(numberOfProcessors)),
+      NumberField<Machine>("codePage", VLX_MEMBER(ansiCodePage)),
+      HexField<Machine>("language", VLX_MEMBER(systemDefaultLangId), 4),
+      TextField<Machine>("decimalSeparator", VLX_MEMBER(decimalSeparator)),
+      TextField<Machine>("user", VLX_MEMBER(userName)),
+      TextField<Machine>("exe", VLX_MEMBER(exePath)),
+      TextField<Machine>("systemDir", VLX_MEMBER(systemDir)),
+      TextField<Machine>("currentDirectory", VLX_MEMBER(currentDirectory)),
+      NumberField<Machine>("selfPid", VLX_MEMBER(selfPid)),
+      NumberField<Machine>("nextPid", VLX_MEMBER(nextPid)),
+      YesNoField<Machine>("elevated", VLX_MEMBER(elevated)),
+      NamedField<Machine>("elevationType", kElevationTypes, "default, full or limited",
+                          VLX_MEMBER(elevationType), Omit::AtDefault),
+      NumberField<Machine>("session", VLX_MEMBER(session), Omit::AtDefault),
+      ListField<Machine>("privileges", VLX_MEMBER(enabledPrivileges)),
+      {"clock", "manual or real",
+       [](const std::string& v, Machine& m) {
+         m.manualClock = v == "manual";
+         return v == "manual" || v == "real";
+       },
+       [](const Machine& m) -> std::optional<std::string> {
+         return m.manualClock ? "manual" : "real";
+       }},
+      NumberField<Machine>("tick", VLX_MEMBER(tickMs)),
+      {"localTime", "yyyy-mm-dd hh:nn:ss.zzz",
+       [](const std::string& v, Machine& m) { return ParseLocalTime(v, m.localTime); },
+       [](const Machine& m) -> std::optional<std::string> { return FormatLocalTime(m.localTime); }},
+  };
+  return *fields;
+}
+
+bool ParseMachine(const Section& sec, Machine& m, std::string& error) {
+  if (!sec.arg.empty()) {
+    error = At(sec.line, "[machine] takes no argument");
+    return false;
+  }
+  return ReadFields(MachineFields(), sec, m, error,
+                    [&m](const Entry& e, const std::string& v, std::string&) {
+                      m.extra.emplace_back(e.name, v);
+                      return true;
+                    });
+}
+
 void WriteMachine(const Machine& m, std::string& out) {
   out += "[machine]\n";
-  Line(out, "os.version",
-       std::to_string(m.os.major) + "." + std::to_string(m.os.minor) + "." +
-           std::to_string(m.os.build));
-  Line(out, "os.platform", std::to_string(m.os.platformId));
-  Line(out, "os.csd", ValueText(m.os.csdVersion));
-  Line(out, "os.servicePack",
-       std::to_string(m.os.servicePackMajor) + "." + std::to_string(m.os.servicePackMinor));
-  Line(out, "os.suiteMask", Hex(m.os.suiteMask, 4));
-  Line(out, "os.productType", ToName(kProductTypes, m.os.productType));
-  Line(out, "arch.native", ToName(kArchitectures, m.nativeArchitecture));
-  Line(out, "arch.process", ToName(kArchitectures, m.processArchitecture));
-  Line(out, "wow64", YesNo(m.wow64));
-  Line(out, "api.GetNativeSystemInfo", YesNo(m.hasGetNativeSystemInfo));
-  Line(out, "api.IsWow64Process", YesNo(m.hasIsWow64Process));
-  std::string missing;
-  for (const std::string& name : m.missingExports)
-    missing += (missing.empty() ? "" : ", ") + name;
-  Line(out, "api.missing", missing);
-  Line(out, "api.GetProcessImageFileNameW", YesNo(m.hasGetProcessImageFileNameW));
-  Line(out, "api.GetModuleFileNameExW", YesNo(m.hasGetModuleFileNameExW));
-  Line(out, "api.QueryWorkingSet", YesNo(m.hasQueryWorkingSet));
-  Line(out, "serverR2", std::to_string(m.serverR2));
-  Line(out, "screen", std::to_string(m.screenWidth) + "x" + std::to_string(m.screenHeight));
-  Line(out, "processors", std::to_string(m.numberOfProcessors));
-  Line(out, "codePage", std::to_string(m.ansiCodePage));
-  Line(out, "language", Hex(m.systemDefaultLangId, 4));
-  Line(out, "decimalSeparator", ValueText(m.decimalSeparator));
-  Line(out, "user", ValueText(m.userName));
-  Line(out, "exe", ValueText(m.exePath));
-  Line(out, "systemDir", ValueText(m.systemDir));
-  Line(out, "currentDirectory", ValueText(m.currentDirectory));
-  Line(out, "selfPid", std::to_string(m.selfPid));
-  Line(out, "nextPid", std::to_string(m.nextPid));
-  Line(out, "elevated", YesNo(m.elevated));
-  if (m.elevationType != plat::kTokenElevationTypeFull)
-    Line(out, "elevationType", ToName(kElevationTypes, m.elevationType));
-  if (m.session != 1) Line(out, "session", std::to_string(m.session));
-  std::string privileges;
-  for (const std::string& name : m.enabledPrivileges)
-    privileges += (privileges.empty() ? "" : ", ") + name;
-  Line(out, "privileges", privileges);
-  Line(out, "clock", m.manualClock ? "manual" : "real");
-  Line(out, "tick", std::to_string(m.tickMs));
-  Line(out, "localTime", FormatLocalTime(m.localTime));
+  WriteFields(MachineFields(), m, out);
   for (const auto& [name, value] : m.extra)
     Line(out, name, ValueText(value));
 }
@@ -888,6 +1008,23 @@ bool ParseRegValue(const Entry& e, RegValue& v, std::string& error) {
 
 }  // namespace
 
+bool SplitSubKey(const std::string& subKey, std::vector<std::string>& names) {
+  names.clear();
+  if (subKey.empty()) return true;
+  if (subKey[0] == '\\') return false;
+  std::string rest = subKey;
+  if (rest.back() == '\\') rest.pop_back();
+  size_t start = 0;
+  for (;;) {
+    const size_t pos = rest.find('\\', start);
+    const std::string name = rest.substr(start, pos == std::string::npos ? pos : pos - start);
+    if (name.empty()) return false;
+    names.push_back(name);
+    if (pos == std::string::npos) return true;
+    start = pos + 1;
+  }
+}
+
 // Splits "HKLM\A\B" into its root and names; false for an unknown root or empty names.
 bool SplitRegistryPath(const std::string& path, plat::RegKey& root,
                        std::vector<std::string>& names) {
@@ -901,21 +1038,7 @@ bool SplitRegistryPath(const std::string& path, plat::RegKey& root,
       found = true;
     }
   }
-  if (!found) return false;
-  if (slash == std::string::npos) return true;
-  std::string rest = path.substr(slash + 1);
-  if (!rest.empty() && rest.back() == '\\') rest.pop_back();
-  if (rest.empty()) return true;
-  size_t start = 0;
-  for (;;) {
-    const size_t pos = rest.find('\\', start);
-    const std::string name = rest.substr(start, pos == std::string::npos ? pos : pos - start);
-    if (name.empty()) return false;
-    names.push_back(name);
-    if (pos == std::string::npos) break;
-    start = pos + 1;
-  }
-  return true;
+  return found && SplitSubKey(slash == std::string::npos ? "" : path.substr(slash + 1), names);
 }
 
 RegKeyNode& RegistryRoot(Machine& m, plat::RegKey root) {
@@ -1023,6 +1146,75 @@ bool IsTableKey(const std::string& s) {
   return true;
 }
 
+// The version resource's keys; its strings are "version.string.LLLLCCCC.Name".
+const Fields<VersionResource>& VersionFields() {
+  static const auto* fields = new Fields<VersionResource>{
+      {"version.file", "a.b.c.d",
+       [](const std::string& v, VersionResource& r) {
+         return ParseVersionNumbers(v, r.fileVersion);
+       },
+       [](const VersionResource& r) -> std::optional<std::string> {
+         return VersionText(r.fileVersion);
+       }},
+      {"version.product", "a.b.c.d",
+       [](const std::string& v, VersionResource& r) {
+         return ParseVersionNumbers(v, r.productVersion);
+       },
+       [](const VersionResource& r) -> std::optional<std::string> {
+         return VersionText(r.productVersion);
+       }},
+      HexField<VersionResource>("version.flagsMask", VLX_MEMBER(fileFlagsMask), 2, Omit::AtDefault),
+      HexField<VersionResource>("version.flags", VLX_MEMBER(fileFlags), 2, Omit::AtDefault),
+      HexField<VersionResource>("version.os", VLX_MEMBER(fileOS), 5, Omit::AtDefault),
+      NumberField<VersionResource>("version.type", VLX_MEMBER(fileType), Omit::AtDefault),
+      NumberField<VersionResource>("version.subtype", VLX_MEMBER(fileSubtype), Omit::AtDefault),
+      {"version.translations", "LLLLCCCC items (040904B0)",
+       [](const std::string& v, VersionResource& r) {
+         r.translations.clear();
+         for (const std::string& item : SplitList(v, ',')) {
+           uint64_t n = 0;
+           if (!IsTableKey(item) || !ParseNumber("0x" + item, n)) return false;
+           r.translations.emplace_back(static_cast<uint16_t>(n >> 16),
+                                       static_cast<uint16_t>(n & 0xFFFF));
+         }
+         return true;
+       },
+       [](const VersionResource& r) -> std::optional<std::string> {
+         if (r.translations.empty()) return std::nullopt;
+         std::string list;
+         char buf[16];
+         for (const auto& [lang, cp] : r.translations) {
+           std::snprintf(buf, sizeof buf, "%04X%04X", lang, cp);
+           list += (list.empty() ? "" : ", ") + std::string(buf);
+         }
+         return list;
+       }},
+  };
+  return *fields;
+}
+
+bool ParseVersionString(const Entry& e, const std::string& v, VersionResource& ver,
+                        std::string& error) {
+  const std::string rest = e.name.rfind("version.string.", 0) == 0 ? e.name.substr(15) : "";
+  const size_t dot = rest.find('.');
+  const std::string table = rest.substr(0, dot);
+  if (dot == std::string::npos || !IsTableKey(table) || dot + 1 >= rest.size()) {
+    error = At(e.line, e.name.rfind("version.string.", 0) == 0
+                           ? "string entries are version.string.LLLLCCCC.Name"
+                           : "unknown file entry '" + e.name + "'");
+    return false;
+  }
+  auto it = ver.stringTables.begin();
+  while (it != ver.stringTables.end() && it->first != table)
+    ++it;
+  if (it == ver.stringTables.end()) {
+    ver.stringTables.emplace_back(table, std::vector<std::pair<std::string, std::string>>{});
+    it = std::prev(ver.stringTables.end());
+  }
+  it->second.emplace_back(rest.substr(dot + 1), v);
+  return true;
+}
+
 bool ParseFile(const Section& sec, Machine& m, std::string& error) {
   if (sec.arg.empty()) {
     error = At(sec.line, "[file] needs a Windows path");
@@ -1041,67 +1233,23 @@ bool ParseFile(const Section& sec, Machine& m, std::string& error) {
   for (const Entry& e : sec.entries) {
     std::string v;
     if (!Value(e, v, error)) return false;
-    const std::string& k = e.name;
-    const auto bad = [&](const std::string& what) {
-      error = At(e.line, "'" + k + "' needs " + what + ", not '" + v + "'");
-      return false;
-    };
-    if (k == "attributes") {
+    if (e.name == "attributes") {
       uint32_t a = 0;
-      if (!ParseAttributes(v, a)) return bad("attribute names (readonly, hidden, ...) or a number");
+      if (!ParseAttributes(v, a)) {
+        error = At(e.line,
+                   "'attributes' needs attribute names (readonly, hidden, ...) or a "
+                   "number, not '" +
+                       v + "'");
+        return false;
+      }
       meta.attributes = a;
       continue;
     }
-    if (k.rfind("version.", 0) != 0) {
-      error = At(e.line, "unknown file entry '" + k + "'");
-      return false;
-    }
     if (!meta.version) meta.version.emplace();
-    VersionResource& ver = *meta.version;
-    if (k == "version.file") {
-      if (!ParseVersionNumbers(v, ver.fileVersion)) return bad("a.b.c.d");
-    } else if (k == "version.product") {
-      if (!ParseVersionNumbers(v, ver.productVersion)) return bad("a.b.c.d");
-    } else if (k == "version.flagsMask") {
-      if (!Number(e, v, ver.fileFlagsMask, error)) return false;
-    } else if (k == "version.flags") {
-      if (!Number(e, v, ver.fileFlags, error)) return false;
-    } else if (k == "version.os") {
-      if (!Number(e, v, ver.fileOS, error)) return false;
-    } else if (k == "version.type") {
-      if (!Number(e, v, ver.fileType, error)) return false;
-    } else if (k == "version.subtype") {
-      if (!Number(e, v, ver.fileSubtype, error)) return false;
-    } else if (k == "version.translations") {
-      ver.translations.clear();
-      for (const std::string& item : SplitList(v, ',')) {
-        uint64_t n = 0;
-        if (!IsTableKey(item) || !ParseNumber("0x" + item, n))
-          return bad("LLLLCCCC items (040904B0)");
-        ver.translations.emplace_back(static_cast<uint16_t>(n >> 16),
-                                      static_cast<uint16_t>(n & 0xFFFF));
-      }
-    } else if (k.rfind("version.string.", 0) == 0) {
-      const std::string rest = k.substr(15);
-      const size_t dot = rest.find('.');
-      const std::string table = rest.substr(0, dot);
-      if (dot == std::string::npos || !IsTableKey(table) || dot + 1 >= rest.size()) {
-        error = At(e.line, "string entries are version.string.LLLLCCCC.Name");
-        return false;
-      }
-      const std::string name = rest.substr(dot + 1);
-      auto it = ver.stringTables.begin();
-      while (it != ver.stringTables.end() && it->first != table)
-        ++it;
-      if (it == ver.stringTables.end()) {
-        ver.stringTables.emplace_back(table, std::vector<std::pair<std::string, std::string>>{});
-        it = std::prev(ver.stringTables.end());
-      }
-      it->second.emplace_back(name, v);
-    } else {
-      error = At(e.line, "unknown file entry '" + k + "'");
+    const Field<VersionResource>* f = FindField(VersionFields(), e.name);
+    if (f ? !ReadField(*f, e, v, *meta.version, error)
+          : !ParseVersionString(e, v, *meta.version, error))
       return false;
-    }
   }
   return true;
 }
@@ -1112,44 +1260,47 @@ void WriteFile(const Machine& m, std::string& out) {
     out += "\n[file " + ValueText(path) + "]\n";
     if (meta.attributes) Line(out, "attributes", AttributesText(*meta.attributes));
     if (!meta.version) continue;
-    const VersionResource& v = *meta.version;
-    Line(out, "version.file", VersionText(v.fileVersion));
-    Line(out, "version.product", VersionText(v.productVersion));
-    const VersionResource d;
-    if (v.fileFlagsMask != d.fileFlagsMask) Line(out, "version.flagsMask", Hex(v.fileFlagsMask, 2));
-    if (v.fileFlags != d.fileFlags) Line(out, "version.flags", Hex(v.fileFlags, 2));
-    if (v.fileOS != d.fileOS) Line(out, "version.os", Hex(v.fileOS, 5));
-    if (v.fileType != d.fileType) Line(out, "version.type", std::to_string(v.fileType));
-    if (v.fileSubtype != d.fileSubtype) Line(out, "version.subtype", std::to_string(v.fileSubtype));
-    if (!v.translations.empty()) {
-      std::string list;
-      char buf[16];
-      for (const auto& [lang, cp] : v.translations) {
-        std::snprintf(buf, sizeof buf, "%04X%04X", lang, cp);
-        list += (list.empty() ? "" : ", ") + std::string(buf);
-      }
-      Line(out, "version.translations", list);
-    }
-    for (const auto& [table, strings] : v.stringTables) {
-      for (const auto& [name, value] : strings) {
+    WriteFields(VersionFields(), *meta.version, out);
+    for (const auto& [table, strings] : meta.version->stringTables) {
+      for (const auto& [name, value] : strings)
         Line(out, "version.string." + table + "." + name, ValueText(value));
-      }
     }
   }
 }
 
 // ---------------------------------------------------------------- [process PID]
 
-bool Signed(const Entry& e, const std::string& text, int64_t& out, std::string& error) {
-  if (ParseSigned(text, out)) return true;
-  error = At(e.line, "'" + e.name + "' needs a number, not '" + text + "'");
-  return false;
-}
-
-bool Bool(const Entry& e, const std::string& text, bool& out, std::string& error) {
-  if (ParseBool(text, out)) return true;
-  error = At(e.line, "'" + e.name + "' needs yes or no, not '" + text + "'");
-  return false;
+const Fields<Process>& ProcessFields() {
+  constexpr Omit kOmit = Omit::AtDefault;
+  static const auto* fields = new Fields<Process>{
+      TextField<Process>("name", VLX_MEMBER(exeFile)),
+      TextField<Process>("path", VLX_MEMBER(imagePath), kOmit),
+      NumberField<Process>("parent", VLX_MEMBER(parentPid)),
+      TextField<Process>("user", VLX_MEMBER(owner)),
+      NumberField<Process>("threads", VLX_MEMBER(threads)),
+      NumberField<Process>("priority", VLX_MEMBER(basePriority)),
+      YesNoField<Process>("canOpen", VLX_MEMBER(canOpen), kOmit),
+      YesNoField<Process>("canTerminate", VLX_MEMBER(canTerminate), kOmit),
+      TextField<Process>("commandLine", VLX_MEMBER(commandLine), kOmit),
+      NamedField<Process>("priorityClass", kPriorityClasses,
+                          "idle, below, normal, above, high, realtime or a number",
+                          VLX_MEMBER(priorityClass), kOmit),
+      NamedField<Process>("access", kAccessNames, "all, query, limited, none or a number",
+                          VLX_MEMBER(access), kOmit, 4),
+      YesNoField<Process>("token", VLX_MEMBER(tokenReadable), kOmit),
+      NamedField<Process>("elevationType", kElevationTypes, "default, full or limited",
+                          VLX_MEMBER(elevationType), kOmit),
+      YesNoField<Process>("elevated", VLX_MEMBER(elevated), kOmit),
+      NumberField<Process>("session", VLX_MEMBER(session), kOmit),
+      NumberField<Process>("created", VLX_MEMBER(created), kOmit),
+      NumberField<Process>("wsPrivate", VLX_MEMBER(wsPrivate), kOmit),
+      NumberField<Process>("wsShared", VLX_MEMBER(wsShared), kOmit),
+      NumberField<Process>("wsSharedHigh", VLX_MEMBER(wsSharedHigh), kOmit),
+      TextField<Process>("devicePath", VLX_MEMBER(devicePath), kOmit),
+      TextField<Process>("currentDirectory", VLX_MEMBER(currentDirectory), kOmit),
+      NumberField<Process>("show", VLX_MEMBER(show), kOmit),
+  };
+  return *fields;
 }
 
 bool ParseProcess(const Section& sec, Machine& m, std::string& error) {
@@ -1166,80 +1317,12 @@ bool ParseProcess(const Section& sec, Machine& m, std::string& error) {
   }
   Process p;
   p.pid = static_cast<uint32_t>(pid);
-  for (const Entry& e : sec.entries) {
-    std::string v;
-    if (!Value(e, v, error)) return false;
-    const std::string& k = e.name;
-    bool b = false;
-    if (k == "name") {
-      p.exeFile = v;
-    } else if (k == "path") {
-      p.imagePath = v;
-    } else if (k == "parent") {
-      if (!Number(e, v, p.parentPid, error)) return false;
-    } else if (k == "user") {
-      p.owner = v;
-    } else if (k == "threads") {
-      if (!Number(e, v, p.threads, error)) return false;
-    } else if (k == "priority") {
-      int64_t n = 0;
-      if (!ParseSigned(v, n)) {
-        error = At(e.line, "'priority' needs a number, not '" + v + "'");
-        return false;
-      }
-      p.basePriority = static_cast<int32_t>(n);
-    } else if (k == "canOpen" || k == "canTerminate") {
-      if (!ParseBool(v, b)) {
-        error = At(e.line, "'" + k + "' needs yes or no, not '" + v + "'");
-        return false;
-      }
-      (k == "canOpen" ? p.canOpen : p.canTerminate) = b;
-    } else if (k == "commandLine") {
-      p.commandLine = v;
-    } else if (k == "priorityClass") {
-      if (!FromName(kPriorityClasses, v, p.priorityClass)) {
-        error = At(e.line,
-                   "'priorityClass' needs idle, below, normal, above, high, realtime or a "
-                   "number, not '" +
-                       v + "'");
-        return false;
-      }
-    } else if (k == "access") {
-      if (!FromName(kAccessNames, v, p.access)) {
-        error = At(e.line, "'access' needs all, query, limited, none or a number, not '" + v + "'");
-        return false;
-      }
-    } else if (k == "token") {
-      if (!Bool(e, v, p.tokenReadable, error)) return false;
-    } else if (k == "elevationType") {
-      if (!FromName(kElevationTypes, v, p.elevationType)) {
-        error = At(e.line, "'elevationType' needs default, full or limited, not '" + v + "'");
-        return false;
-      }
-    } else if (k == "elevated") {
-      if (!Bool(e, v, p.elevated, error)) return false;
-    } else if (k == "session") {
-      if (!Number(e, v, p.session, error)) return false;
-    } else if (k == "created") {
-      if (!Number(e, v, p.created, error)) return false;
-    } else if (k == "wsPrivate") {
-      if (!Number(e, v, p.wsPrivate, error)) return false;
-    } else if (k == "wsShared") {
-      if (!Number(e, v, p.wsShared, error)) return false;
-    } else if (k == "wsSharedHigh") {
-      if (!Number(e, v, p.wsSharedHigh, error)) return false;
-    } else if (k == "devicePath") {
-      p.devicePath = v;
-    } else if (k == "currentDirectory") {
-      p.currentDirectory = v;
-    } else if (k == "show") {
-      int64_t n = 0;
-      if (!Signed(e, v, n, error)) return false;
-      p.show = static_cast<int>(n);
-    } else {
-      p.extra[k] = v;
-    }
-  }
+  if (!ReadFields(ProcessFields(), sec, p, error,
+                  [&p](const Entry& e, const std::string& v, std::string&) {
+                    p.extra[e.name] = v;
+                    return true;
+                  }))
+    return false;
   m.processes.push_back(std::move(p));
   return true;
 }
@@ -1247,286 +1330,237 @@ bool ParseProcess(const Section& sec, Machine& m, std::string& error) {
 void WriteProcess(const Machine& m, std::string& out) {
   for (const Process& p : m.processes) {
     out += "\n[process " + std::to_string(p.pid) + "]\n";
-    Line(out, "name", ValueText(p.exeFile));
-    if (!p.imagePath.empty()) Line(out, "path", ValueText(p.imagePath));
-    Line(out, "parent", std::to_string(p.parentPid));
-    Line(out, "user", ValueText(p.owner));
-    Line(out, "threads", std::to_string(p.threads));
-    Line(out, "priority", std::to_string(p.basePriority));
-    if (!p.canOpen) Line(out, "canOpen", "no");
-    if (!p.canTerminate) Line(out, "canTerminate", "no");
-    if (!p.commandLine.empty()) Line(out, "commandLine", ValueText(p.commandLine));
-    if (p.priorityClass != plat::kNORMAL_PRIORITY_CLASS)
-      Line(out, "priorityClass", ToName(kPriorityClasses, p.priorityClass));
-    if (p.access != plat::kPROCESS_ALL_ACCESS) {
-      const std::string name = ToName(kAccessNames, p.access);
-      Line(out, "access", name == std::to_string(p.access) ? Hex(p.access, 4) : name);
-    }
-    if (!p.tokenReadable) Line(out, "token", "no");
-    if (p.elevationType != plat::kTokenElevationTypeDefault)
-      Line(out, "elevationType", ToName(kElevationTypes, p.elevationType));
-    if (p.elevated) Line(out, "elevated", "yes");
-    if (p.session != 1) Line(out, "session", std::to_string(p.session));
-    if (p.created) Line(out, "created", std::to_string(p.created));
-    if (p.wsPrivate) Line(out, "wsPrivate", std::to_string(p.wsPrivate));
-    if (p.wsShared) Line(out, "wsShared", std::to_string(p.wsShared));
-    if (p.wsSharedHigh) Line(out, "wsSharedHigh", std::to_string(p.wsSharedHigh));
-    if (!p.devicePath.empty()) Line(out, "devicePath", ValueText(p.devicePath));
-    if (!p.currentDirectory.empty()) Line(out, "currentDirectory", ValueText(p.currentDirectory));
-    if (p.show != -1) Line(out, "show", std::to_string(p.show));
+    WriteFields(ProcessFields(), p, out);
     for (const auto& [name, value] : p.extra)
       Line(out, name, ValueText(value));
   }
 }
 
+// ---------------------------------------------------------------- [library PATH]
+// Stand-in libraries: "EXPORT = KIND" or "EXPORT = KIND -> RESULT, ...".
+
+bool ParseExport(const std::string& text, LibraryExport& x) {
+  const size_t arrow = text.find("->");
+  x.kind = txt::Trim(text.substr(0, arrow));
+  x.results.clear();
+  if (!IsExportKind(x.kind)) return false;
+  if (arrow == std::string::npos) return true;
+  for (const std::string& item : SplitList(text.substr(arrow + 2), ',')) {
+    int64_t n = 0;
+    if (!ParseSigned(item, n)) return false;
+    x.results.push_back(n);
+  }
+  return true;
+}
+
+std::string ExportText(const LibraryExport& x) {
+  std::string text = x.kind;
+  for (size_t i = 0; i < x.results.size(); ++i)
+    text += (i ? ", " : " -> ") + std::to_string(x.results[i]);
+  return text;
+}
+
+bool ParseLibrary(const Section& sec, Machine& m, std::string& error) {
+  if (sec.arg.size() < 3 || sec.arg[1] != ':' || sec.arg[2] != '\\') {
+    error = At(sec.line, "[library] needs a full Windows path (C:\\...), not '" + sec.arg + "'");
+    return false;
+  }
+  std::map<std::string, LibraryExport>& exports = m.libraries[sec.arg];
+  for (const Entry& e : sec.entries) {
+    std::string v;
+    if (!Value(e, v, error)) return false;
+    if (!ParseExport(v, exports[e.name])) {
+      error = At(e.line, "'" + e.name + "' needs KIND or KIND -> RESULT, ... (kinds: " +
+                             ExportKindNames() + "), not '" + v + "'");
+      return false;
+    }
+  }
+  return true;
+}
+
+void WriteLibrary(const Machine& m, std::string& out) {
+  for (const auto& [path, exports] : m.libraries) {
+    out += "\n[library " + ValueText(path) + "]\n";
+    for (const auto& [name, x] : exports)
+      Line(out, name, ExportText(x));
+  }
+}
+
 // ---------------------------------------------------------------- the desktop
 // [desktop]: facts of the screen and the answers the machine gives the program.
-// [window CLASS]: a window of another program. [message N], [shell N],
-// [messagebox N], [datachannel N]: what the program did, in order (N counts from 1
-// and is only written for the reader).
 
-bool UnknownKey(const Section& sec, const Entry& e, std::string& error) {
-  error = At(e.line, "[" + sec.kind + "] has no '" + e.name + "'");
-  return false;
+const Fields<Machine>& DesktopFields() {
+  constexpr Omit kOmit = Omit::AtDefault;
+  static const auto* fields = new Fields<Machine>{
+      NumberField<Machine>("messageBoxAnswer", VLX_MEMBER(messageBoxAnswer), kOmit),
+      {"exitCode", "a number",
+       [](const std::string& v, Machine& m) {
+         uint32_t code = 0;
+         if (!ParseInto(v, code)) return false;
+         m.exitCode = code;
+         return true;
+       },
+       [](const Machine& m) -> std::optional<std::string> {
+         if (!m.exitCode) return std::nullopt;
+         return std::to_string(*m.exitCode);
+       }},
+      NumberField<Machine>("foregroundLockTimeout", VLX_MEMBER(foregroundLockTimeout), kOmit),
+      YesNoField<Machine>("foregroundLock", VLX_MEMBER(foregroundLock), kOmit),
+      NumberField<Machine>("logPixelsY", VLX_MEMBER(logPixelsY), kOmit),
+      NumberField<Machine>("taskbarHeight", VLX_MEMBER(taskbarHeight), kOmit),
+      YesNoField<Machine>("dpiFunctions", VLX_MEMBER(hasDpiFunctions), kOmit),
+  };
+  return *fields;
 }
 
 bool ParseDesktop(const Section& sec, Machine& m, std::string& error) {
-  for (const Entry& e : sec.entries) {
-    std::string v;
-    if (!Value(e, v, error)) return false;
-    int64_t n = 0;
-    if (e.name == "messageBoxAnswer") {
-      if (!Signed(e, v, n, error)) return false;
-      m.messageBoxAnswer = static_cast<int>(n);
-    } else if (e.name == "exitCode") {
-      uint32_t code = 0;
-      if (!Number(e, v, code, error)) return false;
-      m.exitCode = code;
-    } else if (e.name == "foregroundLockTimeout") {
-      if (!Number(e, v, m.foregroundLockTimeout, error)) return false;
-    } else if (e.name == "foregroundLock") {
-      if (!Bool(e, v, m.foregroundLock, error)) return false;
-    } else if (e.name == "logPixelsY") {
-      if (!Signed(e, v, n, error)) return false;
-      m.logPixelsY = static_cast<int>(n);
-    } else if (e.name == "taskbarHeight") {
-      if (!Signed(e, v, n, error)) return false;
-      m.taskbarHeight = static_cast<int>(n);
-    } else if (e.name == "dpiFunctions") {
-      if (!Bool(e, v, m.hasDpiFunctions, error)) return false;
-    } else {
-      return UnknownKey(sec, e, error);
-    }
-  }
-  return true;
+  return ReadFields(DesktopFields(), sec, m, error);
 }
 
 void WriteDesktop(const Machine& m, std::string& out) {
-  const Machine d;
-  if (m.messageBoxAnswer == d.messageBoxAnswer && !m.exitCode &&
-      m.foregroundLockTimeout == d.foregroundLockTimeout && m.foregroundLock == d.foregroundLock &&
-      m.logPixelsY == d.logPixelsY && m.taskbarHeight == d.taskbarHeight &&
-      m.hasDpiFunctions == d.hasDpiFunctions)
-    return;
-  out += "\n[desktop]\n";
-  Line(out, "messageBoxAnswer", std::to_string(m.messageBoxAnswer));
-  if (m.exitCode) Line(out, "exitCode", std::to_string(*m.exitCode));
-  Line(out, "foregroundLockTimeout", std::to_string(m.foregroundLockTimeout));
-  if (m.foregroundLock) Line(out, "foregroundLock", YesNo(m.foregroundLock));
-  Line(out, "logPixelsY", std::to_string(m.logPixelsY));
-  Line(out, "taskbarHeight", std::to_string(m.taskbarHeight));
-  Line(out, "dpiFunctions", YesNo(m.hasDpiFunctions));
+  std::string lines;
+  WriteFields(DesktopFields(), m, lines);
+  if (!lines.empty()) out += "\n[desktop]\n" + lines;
 }
 
-bool ParseWindow(const Section& sec, Machine& m, std::string& error) {
-  MachineWindow w;
-  w.className = sec.arg;
-  for (const Entry& e : sec.entries) {
-    std::string v;
-    if (!Value(e, v, error)) return false;
-    if (e.name == "caption") {
-      w.caption = v;
-    } else if (e.name == "present") {
-      if (!Bool(e, v, w.present, error)) return false;
-    } else if (e.name == "pid") {
-      if (!Number(e, v, w.pid, error)) return false;
-    } else {
-      return UnknownKey(sec, e, error);
-    }
-  }
-  m.windows.push_back(std::move(w));
-  return true;
+// ---------------------------------------------------------------- records
+// [window CLASS]: a window of another program. [message N], [shell N],
+// [messagebox N], [call N]: what the program did, in order (N counts from 1 and is
+// only written for the reader).
+
+const Fields<MachineWindow>& WindowFields() {
+  static const auto* fields = new Fields<MachineWindow>{
+      TextField<MachineWindow>("caption", VLX_MEMBER(caption)),
+      YesNoField<MachineWindow>("present", VLX_MEMBER(present)),
+      NumberField<MachineWindow>("pid", VLX_MEMBER(pid), Omit::AtDefault),
+  };
+  return *fields;
 }
 
-void WriteWindow(const Machine& m, std::string& out) {
-  for (const MachineWindow& w : m.windows) {
-    out += "\n[window " + ValueText(w.className) + "]\n";
-    Line(out, "caption", ValueText(w.caption));
-    Line(out, "present", YesNo(w.present));
-    if (w.pid) Line(out, "pid", std::to_string(w.pid));
-  }
+const Fields<LoggedMessage>& MessageFields() {
+  static const auto* fields = new Fields<LoggedMessage>{
+      TextField<LoggedMessage>("window", VLX_MEMBER(className)),
+      HexField<LoggedMessage>("message", VLX_MEMBER(message), 4),
+      NumberField<LoggedMessage>("wParam", VLX_MEMBER(wParam)),
+      NumberField<LoggedMessage>("lParam", VLX_MEMBER(lParam)),
+      {"how", "sent or posted",
+       [](const std::string& v, LoggedMessage& msg) {
+         msg.sent = v == "sent";
+         return v == "sent" || v == "posted";
+       },
+       [](const LoggedMessage& msg) -> std::optional<std::string> {
+         return msg.sent ? "sent" : "posted";
+       }},
+      NumberField<LoggedMessage>("tick", VLX_MEMBER(tick)),
+  };
+  return *fields;
 }
 
-bool ParseMessage(const Section& sec, Machine& m, std::string& error) {
-  LoggedMessage msg;
-  for (const Entry& e : sec.entries) {
-    std::string v;
-    if (!Value(e, v, error)) return false;
-    if (e.name == "window") {
-      msg.className = v;
-    } else if (e.name == "message") {
-      if (!Number(e, v, msg.message, error)) return false;
-    } else if (e.name == "wParam") {
-      if (!Number(e, v, msg.wParam, error)) return false;
-    } else if (e.name == "lParam") {
-      if (!Signed(e, v, msg.lParam, error)) return false;
-    } else if (e.name == "how") {
-      if (v != "sent" && v != "posted") {
-        error = At(e.line, "'how' is sent or posted, not '" + v + "'");
-        return false;
-      }
-      msg.sent = v == "sent";
-    } else if (e.name == "tick") {
-      if (!Number(e, v, msg.tick, error)) return false;
-    } else {
-      return UnknownKey(sec, e, error);
-    }
-  }
-  m.messageLog.push_back(std::move(msg));
-  return true;
+const Fields<ShellCall>& ShellFields() {
+  static const auto* fields = new Fields<ShellCall>{
+      TextField<ShellCall>("verb", VLX_MEMBER(verb)),
+      TextField<ShellCall>("file", VLX_MEMBER(file)),
+      TextField<ShellCall>("parameters", VLX_MEMBER(parameters)),
+      TextField<ShellCall>("folder", VLX_MEMBER(directory)),
+      NumberField<ShellCall>("show", VLX_MEMBER(show)),
+  };
+  return *fields;
 }
 
-void WriteMessage(const Machine& m, std::string& out) {
-  size_t n = 0;
-  for (const LoggedMessage& msg : m.messageLog) {
-    out += "\n[message " + std::to_string(++n) + "]\n";
-    Line(out, "window", ValueText(msg.className));
-    Line(out, "message", Hex(msg.message, 4));
-    Line(out, "wParam", std::to_string(msg.wParam));
-    Line(out, "lParam", std::to_string(msg.lParam));
-    Line(out, "how", msg.sent ? "sent" : "posted");
-    Line(out, "tick", std::to_string(msg.tick));
-  }
+const Fields<MessageBoxCall>& MessageBoxFields() {
+  static const auto* fields = new Fields<MessageBoxCall>{
+      TextField<MessageBoxCall>("text", VLX_MEMBER(text)),
+      TextField<MessageBoxCall>("caption", VLX_MEMBER(caption)),
+      HexField<MessageBoxCall>("type", VLX_MEMBER(type), 2),
+  };
+  return *fields;
 }
 
-bool ParseShell(const Section& sec, Machine& m, std::string& error) {
-  ShellCall c;
-  for (const Entry& e : sec.entries) {
-    std::string v;
-    if (!Value(e, v, error)) return false;
-    int64_t n = 0;
-    if (e.name == "verb") {
-      c.verb = v;
-    } else if (e.name == "file") {
-      c.file = v;
-    } else if (e.name == "parameters") {
-      c.parameters = v;
-    } else if (e.name == "folder") {
-      c.directory = v;
-    } else if (e.name == "show") {
-      if (!Signed(e, v, n, error)) return false;
-      c.show = static_cast<int>(n);
-    } else {
-      return UnknownKey(sec, e, error);
-    }
-  }
-  m.shellCalls.push_back(std::move(c));
-  return true;
+const Fields<LibraryCall>& CallFields() {
+  static const auto* fields = new Fields<LibraryCall>{
+      TextField<LibraryCall>("library", VLX_MEMBER(library)),
+      TextField<LibraryCall>("function", VLX_MEMBER(function)),
+      {"arguments", "quoted texts separated by commas",
+       [](const std::string& v, LibraryCall& c) {
+         c.arguments.clear();
+         std::string why;
+         for (size_t i = 0; i < v.size();) {
+           if (v[i] == ',' || IsBlank(v[i])) {
+             ++i;
+           } else if (v[i] != '"' || !ReadQuoted(v, i, c.arguments.emplace_back(), why)) {
+             return false;
+           }
+         }
+         return true;
+       },
+       [](const LibraryCall& c) -> std::optional<std::string> {
+         std::string list;
+         for (size_t i = 0; i < c.arguments.size(); ++i)
+           list += (i ? ", " : "") + Quote(c.arguments[i]);
+         return list;
+       },
+       true},
+      NumberField<LibraryCall>("result", VLX_MEMBER(result)),
+  };
+  return *fields;
 }
 
-void WriteShell(const Machine& m, std::string& out) {
-  size_t n = 0;
-  for (const ShellCall& c : m.shellCalls) {
-    out += "\n[shell " + std::to_string(++n) + "]\n";
-    Line(out, "verb", ValueText(c.verb));
-    Line(out, "file", ValueText(c.file));
-    Line(out, "parameters", ValueText(c.parameters));
-    Line(out, "folder", ValueText(c.directory));
-    Line(out, "show", std::to_string(c.show));
-  }
-}
-
-bool ParseMessageBox(const Section& sec, Machine& m, std::string& error) {
-  MessageBoxCall c;
-  for (const Entry& e : sec.entries) {
-    std::string v;
-    if (!Value(e, v, error)) return false;
-    if (e.name == "text") {
-      c.text = v;
-    } else if (e.name == "caption") {
-      c.caption = v;
-    } else if (e.name == "type") {
-      if (!Number(e, v, c.type, error)) return false;
-    } else {
-      return UnknownKey(sec, e, error);
-    }
-  }
-  m.messageBoxes.push_back(std::move(c));
-  return true;
-}
-
-void WriteMessageBox(const Machine& m, std::string& out) {
-  size_t n = 0;
-  for (const MessageBoxCall& c : m.messageBoxes) {
-    out += "\n[messagebox " + std::to_string(++n) + "]\n";
-    Line(out, "text", ValueText(c.text));
-    Line(out, "caption", ValueText(c.caption));
-    Line(out, "type", Hex(c.type, 2));
-  }
-}
-
-bool ParseDataChannel(const Section& sec, Machine& m, std::string& error) {
-  DataChannelCall c;
-  for (const Entry& e : sec.entries) {
-    std::string v;
-    if (!Value(e, v, error)) return false;
-    if (e.name == "channel") {
-      c.channel = v;
-    } else if (e.name == "text") {
-      c.text = v;
-    } else {
-      return UnknownKey(sec, e, error);
-    }
-  }
-  m.dataChannel.push_back(std::move(c));
-  return true;
-}
-
-void WriteDataChannel(const Machine& m, std::string& out) {
-  size_t n = 0;
-  for (const DataChannelCall& c : m.dataChannel) {
-    out += "\n[datachannel " + std::to_string(++n) + "]\n";
-    Line(out, "channel", ValueText(c.channel));
-    Line(out, "text", ValueText(c.text));
-  }
-}
+#undef VLX_MEMBER
 
 // ---------------------------------------------------------------- the kinds of section
 
 struct Kind {
   const char* name;
-  bool (*parse)(const Section&, Machine&, std::string&);
-  void (*write)(const Machine&, std::string&);
+  std::function<bool(const Section&, Machine&, std::string&)> parse;
+  std::function<void(const Machine&, std::string&)> write;
 };
 
-const Kind kKinds[] = {
-    {"machine", ParseMachine, WriteMachine},
-    {"env", ParseEnv, WriteEnv},
-    {"folders", ParseFolders, WriteFolders},
-    {"drives", ParseDrives, WriteDrives},
-    {"reg", ParseReg, WriteReg},
-    {"file", ParseFile, WriteFile},
-    {"process", ParseProcess, WriteProcess},
-    {"desktop", ParseDesktop, WriteDesktop},
-    {"window", ParseWindow, WriteWindow},
-    {"message", ParseMessage, WriteMessage},
-    {"shell", ParseShell, WriteShell},
-    {"messagebox", ParseMessageBox, WriteMessageBox},
-    {"datachannel", ParseDataChannel, WriteDataChannel},
-};
+// A section that adds one record to a list of the machine. With a name member the
+// section's argument is that field, else the record's number.
+template <class T>
+Kind RecordKind(const char* name, std::vector<T> Machine::*list, const Fields<T>& fields,
+                std::string T::*argument = nullptr) {
+  return {name,
+          [list, &fields, argument](const Section& sec, Machine& m, std::string& error) {
+            T record;
+            if (argument) record.*argument = sec.arg;
+            if (!ReadFields(fields, sec, record, error)) return false;
+            (m.*list).push_back(std::move(record));
+            return true;
+          },
+          [name, list, &fields, argument](const Machine& m, std::string& out) {
+            size_t n = 0;
+            for (const T& record : m.*list) {
+              ++n;
+              out += std::string("\n[") + name + " " +
+                     (argument ? ValueText(record.*argument) : std::to_string(n)) + "]\n";
+              WriteFields(fields, record, out);
+            }
+          }};
+}
+
+const std::vector<Kind>& Kinds() {
+  static const auto* kinds = new std::vector<Kind>{
+      {"machine", ParseMachine, WriteMachine},
+      {"env", ParseEnv, WriteEnv},
+      {"folders", ParseFolders, WriteFolders},
+      {"drives", ParseDrives, WriteDrives},
+      {"reg", ParseReg, WriteReg},
+      {"file", ParseFile, WriteFile},
+      {"process", ParseProcess, WriteProcess},
+      {"library", ParseLibrary, WriteLibrary},
+      {"desktop", ParseDesktop, WriteDesktop},
+      RecordKind("window", &Machine::windows, WindowFields(), &MachineWindow::className),
+      RecordKind("message", &Machine::messageLog, MessageFields()),
+      RecordKind("shell", &Machine::shellCalls, ShellFields()),
+      RecordKind("messagebox", &Machine::messageBoxes, MessageBoxFields()),
+      RecordKind("call", &Machine::calls, CallFields()),
+  };
+  return *kinds;
+}
 
 const Kind* FindKind(const std::string& name) {
-  for (const Kind& k : kKinds) {
+  for (const Kind& k : Kinds()) {
     if (name == k.name) return &k;
   }
   return nullptr;
@@ -1538,7 +1572,7 @@ std::string Serialize(const Machine& machine) {
   std::string out =
       "# Simulated Windows machine (docs/sim-machine.md). Programs rewrite this file on every\n"
       "# change, so comments other than this header are not kept.\n";
-  for (const Kind& k : kKinds)
+  for (const Kind& k : Kinds())
     k.write(machine, out);
   for (const std::string& section : machine.unknownSections)
     out += "\n" + section;

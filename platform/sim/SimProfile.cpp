@@ -352,24 +352,6 @@ std::u16string StripQuotes(const std::u16string& value) {
 
 // ---------------------------------------------------------------- file access
 
-// Where the profile functions look for a file: a bare name lives in the Windows
-// folder, anything else is taken relative to the current folder.
-std::string ResolvePath(const sim::Machine& machine, const std::string& fileName) {
-  if (fileName.find_first_of("\\/:") == std::string::npos) {
-    std::string windows;
-    const auto folder = machine.specialFolders.find(kCSIDL_WINDOWS);
-    if (folder != machine.specialFolders.end()) {
-      windows = folder->second;
-    } else {
-      windows = machine.systemDir;
-      const size_t slash = windows.find_last_of('\\');
-      if (slash != std::string::npos) windows.resize(slash);
-    }
-    return windows + "\\" + fileName;
-  }
-  return sim::FullWindowsPath(machine, fileName);
-}
-
 bool ReadAll(Handle file, std::string& bytes) {
   const int64_t size = plat::GetFileSizeEx(file);
   if (size < 0) return false;
@@ -386,7 +368,7 @@ bool ReadAll(Handle file, std::string& bytes) {
 Profile LoadForReading(sim::Op& op, const std::string& fileName) {
   if (fileName.empty()) return {};
   const Handle file =
-      plat::CreateFileW(ResolvePath(op.m(), fileName), kGENERIC_READ,
+      plat::CreateFileW(sim::FullWindowsPath(op.m(), fileName), kGENERIC_READ,
                         kFILE_SHARE_READ | kFILE_SHARE_WRITE | kFILE_SHARE_DELETE, kOPEN_EXISTING);
   if (file == kInvalidHandle) return {};
   std::string bytes;
@@ -510,7 +492,7 @@ bool WritePrivateProfileStringW(const std::optional<std::string>& section,
 
   sim::Op op;
   const Handle file =
-      plat::CreateFileW(ResolvePath(op.m(), fileName), kGENERIC_READ | kGENERIC_WRITE,
+      plat::CreateFileW(sim::FullWindowsPath(op.m(), fileName), kGENERIC_READ | kGENERIC_WRITE,
                         kFILE_SHARE_READ | kFILE_SHARE_WRITE | kFILE_SHARE_DELETE, kOPEN_ALWAYS);
   if (file == kInvalidHandle) return false;  // 3, 5, 32 ... from the open
 

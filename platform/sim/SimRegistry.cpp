@@ -85,23 +85,6 @@ plat::RegKey AddKey(KeyHandle handle) {
   return k;
 }
 
-bool SplitSubKey(const std::string& subKey, std::vector<std::string>& names) {
-  names.clear();
-  if (subKey.empty()) return true;
-  if (subKey[0] == '\\') return false;
-  std::string rest = subKey;
-  if (rest.back() == '\\') rest.pop_back();
-  size_t start = 0;
-  for (;;) {
-    const size_t pos = rest.find('\\', start);
-    const std::string name = rest.substr(start, pos == std::string::npos ? pos : pos - start);
-    if (name.empty()) return false;
-    names.push_back(name);
-    if (pos == std::string::npos) return true;
-    start = pos + 1;
-  }
-}
-
 uint32_t RequestedRights(uint32_t access) {
   uint32_t a =
       access & ~(plat::kKEY_WOW64_32KEY | plat::kKEY_WOW64_64KEY | kSYNCHRONIZE | kMAXIMUM_ALLOWED);

@@ -393,17 +393,6 @@ bool SetEvent(Handle event) {
   return true;
 }
 
-bool ResetEvent(Handle event) {
-  auto h = sim::LookupHandleAs<sim::EventHandle>(event);
-  if (!h) {
-    sim::SetError(kERROR_INVALID_HANDLE);
-    return false;
-  }
-  std::lock_guard<std::mutex> lk(sim::sched::Lock());
-  h->ev->set = false;
-  return true;
-}
-
 Handle CreateMutexW(const std::string& name) {
   auto h = std::make_shared<sim::MutexHandle>();
   uint32_t error = 0;

@@ -73,10 +73,6 @@ bool SetEvent(Handle event) {
   return ::SetEvent(ToHandle(event)) != FALSE;
 }
 
-bool ResetEvent(Handle event) {
-  return ::ResetEvent(ToHandle(event)) != FALSE;
-}
-
 Handle CreateMutexW(const std::string& name) {
   const std::wstring wide = Widen(name);
   return FromHandle(::CreateMutexW(nullptr, FALSE, NameOrNull(wide)));

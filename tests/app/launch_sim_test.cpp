@@ -89,8 +89,9 @@ class ProgramRun {
     return 0;
   }
   bool Notified() const {
-    for (const auto& c : machine_->dataChannel)
-      if (c.channel == kMiniBoostChannel && c.text == kMiniBoostOverText) return true;
+    for (const auto& c : machine_->calls)
+      if (c.arguments == std::vector<std::string>{kMiniBoostChannel, kMiniBoostOverText})
+        return true;
     return false;
   }
 
@@ -234,7 +235,7 @@ TEST(Launch, ASecondCopyEndsSilently) {
   plat::CloseHandle(first);
   EXPECT_EQ(result.exitCode, 0);
   const auto m = home.Load();
-  EXPECT_TRUE(m->dataChannel.empty());
+  EXPECT_TRUE(m->calls.empty());
   EXPECT_TRUE(m->messageLog.empty());
 }
 
@@ -261,7 +262,7 @@ TEST(Launch, BrokenInstallationTellsTheUserAndStopsTheProduct) {
   EXPECT_NE(m->shellCalls[0].file.find("&st=filerupt&to=filerupt"), std::string::npos);
   ASSERT_EQ(m->messageLog.size(), 1u);
   EXPECT_EQ(m->messageLog[0].message, 6026u);
-  EXPECT_TRUE(m->dataChannel.empty());
+  EXPECT_TRUE(m->calls.empty());
   for (const auto& p : m->processes) {
     EXPECT_FALSE(txt::SameText(p.exeFile, "VlxMain.exe")) << "host still runs";
     EXPECT_FALSE(txt::SameText(p.exeFile, "VlxTray.exe")) << "tray still runs";

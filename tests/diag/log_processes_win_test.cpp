@@ -14,41 +14,18 @@
 #include "platform/Platform.h"
 #include "platform/Text.h"
 #include "tests/support/Sandbox.h"
+#include "tests/support/WinProcess.h"
 
 namespace {
 
-std::wstring Wide(const std::string& text) {
-  const std::u16string u16 = txt::Utf8ToUtf16(text);
-  return std::wstring(u16.begin(), u16.end());
-}
-
 std::string HelperPath() {
-  return fileutil::ExtractFilePath(plat::GetModuleFileNameW()) + "logwriter_helper.exe";
+  return test::HelperPath("logwriter_helper");
 }
 
 HANDLE StartHelper(const std::string& log, const std::string& tag, int count,
                    const std::string& startFile) {
-  std::string text = "\"";
-  text += HelperPath();
-  text += "\" \"";
-  text += log;
-  text += "\" ";
-  text += tag;
-  text += " ";
-  text += std::to_string(count);
-  text += " \"";
-  text += startFile;
-  text += "\"";
-  std::wstring command = Wide(text);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info{};
-  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info)) {
-    return nullptr;
-  }
-  ::CloseHandle(info.hThread);
-  return info.hProcess;
+  return test::StartProgram(HelperPath(), "\"" + log + "\" " + tag + " " + std::to_string(count) +
+                                              " \"" + startFile + "\"");
 }
 
 TEST(LogProcessesWin, TwoWritersNeverInterleaveInsideAFile) {

@@ -13,6 +13,7 @@
 #include "config/PSafeIniFile.h"
 #include "modules/process/uProcessBoost.h"
 #include "tests/e2e/e2e_fixture.h"
+#include "tests/support/ScoreDb.h"
 
 namespace {
 
@@ -148,49 +149,13 @@ class ProcessScenario : public e2e::E2eFixture {
     WriteData("Process.ini", test::Utf16File("[Process0]\r\nAlphaHelper.exe=0\r\nBlocked.exe=5\r\n"
                                              "Allowed.exe=0\r\n[Process1]\r\nCharliePlus.exe=1\r\n"
                                              "NoteKeeper.exe=2\r\n"));
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open_v2(DataFile("Score.db").c_str(), &db,
-                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr),
-              SQLITE_OK);
-    char* error = nullptr;
-    ASSERT_EQ(sqlite3_exec(db,
-                           "create table process (id integer primary key, process text, "
-                           "corporation text, productname text, suggest real, userSubmit integer)",
-                           nullptr, nullptr, &error),
-              SQLITE_OK)
-        << (error ? error : "");
-    struct Row {
-      const char* process;
-      const char* corporation;
-      const char* product;
-      double suggest;
-      int userSubmit;
-    };
-    const Row rows[] = {
-        {"alphasync.exe", "Alpha Software Ltd", "Alpha Sync", 90.0, 12},
-        {"alphahelper.exe", "ALPHA SOFTWARE LTD", "Alpha Sync", 95.0, 3},
-        {"bravotray.exe", "Bravo's Media", "Bravo Player", 80.0, 1},
-        {"charlieupd.exe", "Charlie Corp", "Charlie Update", 79.9, 7},
-        {"charlieplus.exe", "Charlie Corp", "Charlie Update", 79.9, 0},
-        {"notekeeper.exe", "Someone Else", "Alpha Sync", 99.0, 40},
-    };
-    sqlite3_stmt* insert = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db,
-                                 "insert into process (process, corporation, productname, "
-                                 "suggest, userSubmit) values (?, ?, ?, ?, ?)",
-                                 -1, &insert, nullptr),
-              SQLITE_OK);
-    for (const Row& row : rows) {
-      sqlite3_bind_text(insert, 1, row.process, -1, SQLITE_TRANSIENT);
-      sqlite3_bind_text(insert, 2, row.corporation, -1, SQLITE_TRANSIENT);
-      sqlite3_bind_text(insert, 3, row.product, -1, SQLITE_TRANSIENT);
-      sqlite3_bind_double(insert, 4, row.suggest);
-      sqlite3_bind_int(insert, 5, row.userSubmit);
-      EXPECT_EQ(sqlite3_step(insert), SQLITE_DONE);
-      sqlite3_reset(insert);
-    }
-    sqlite3_finalize(insert);
-    sqlite3_close(db);
+    test::WriteScoreDb(DataFile("Score.db"),
+                       {{"alphasync.exe", "Alpha Software Ltd", "Alpha Sync", 90.0, 12},
+                        {"alphahelper.exe", "ALPHA SOFTWARE LTD", "Alpha Sync", 95.0, 3},
+                        {"bravotray.exe", "Bravo's Media", "Bravo Player", 80.0, 1},
+                        {"charlieupd.exe", "Charlie Corp", "Charlie Update", 79.9, 7},
+                        {"charlieplus.exe", "Charlie Corp", "Charlie Update", 79.9, 0},
+                        {"notekeeper.exe", "Someone Else", "Alpha Sync", 99.0, 40}});
   }
 
   // The command lines a double was started with, in order.

@@ -1,8 +1,5 @@
-// Test helper: the second process of the tests of named kernel objects and of the
-// end of the process.
+// Test helper: the second process of the tests of named kernel objects.
 //
-//   seam_helper exit <code> <marker file>
-//       ends the process with <code>; would write <marker file> if anything ran after.
 //   seam_helper mutex <name>
 //       creates the named mutex; exit code 183 when it already existed, 0 when new,
 //       1 on failure.
@@ -22,14 +19,6 @@
 #include "platform/Platform.h"
 
 namespace {
-
-int Exit(int argc, char** argv) {
-  if (argc != 4) return 2;
-  const uint32_t code = static_cast<uint32_t>(std::atoi(argv[2]));
-  plat::ExitProcess(code);
-  fileutil::WriteFileBytes(argv[3], "ran on");  // never reached
-  return 0;
-}
 
 int Mutex(int argc, char** argv) {
   if (argc != 3) return 2;
@@ -70,9 +59,8 @@ int Mapping(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
-  if (mode == "exit") return Exit(argc, argv);
   if (mode == "mutex") return Mutex(argc, argv);
   if (mode == "mapping") return Mapping(argc, argv);
-  std::fprintf(stderr, "usage: seam_helper exit|mutex|mapping ...\n");
+  std::fprintf(stderr, "usage: seam_helper mutex|mapping ...\n");
   return 2;
 }

@@ -10,11 +10,13 @@
 
 namespace {
 
-const char kProgramFolder[] = "C:\\Program Files (x86)\\Velmora\\";
+const char kStandIn[] = "C:\\Program Files (x86)\\Velmora\\standin.dll";
 
-sim::MachineBuilder WithDataState() {
+sim::MachineBuilder WithStandIn(std::vector<int64_t> results) {
   sim::MachineBuilder b;
-  b.File(std::string(kProgramFolder) + "datastate.dll", "MZ");
+  b.File(kStandIn, "MZ").With([results](sim::Machine& m) {
+    m.libraries[kStandIn]["Func"] = sim::LibraryExport{"text-reply", results};
+  });
   return b;
 }
 
@@ -36,24 +38,30 @@ TEST(SimShell, ShellExecuteAndMessageBoxAreRecorded) {
   EXPECT_EQ(m.messageBoxes[0].type, plat::kMB_ICONERROR);
 }
 
-TEST(SimShell, DataChannelCallOfTheSimulatedLibraryIsRecorded) {
-  sim::ScopedMachine machine{WithDataState()};
-  const plat::Module lib = plat::LoadLibraryW("datastate.dll");
+TEST(SimShell, StandInExportRecordsItsCallAndAnswersWithItsResults) {
+  sim::ScopedMachine machine{WithStandIn({7, 3})};
+  const plat::Module lib = plat::LoadLibraryW("STANDIN.dll");
   ASSERT_NE(lib, 0u);
   EXPECT_EQ(plat::GetProcAddress(lib, "Other"), nullptr);
   EXPECT_EQ(plat::GetLastError(), plat::kERROR_PROC_NOT_FOUND);
   auto func = reinterpret_cast<plat::DataStateFunc>(plat::GetProcAddress(lib, "Func"));
   ASSERT_NE(func, nullptr);
+  EXPECT_EQ(reinterpret_cast<void*>(func), plat::GetProcAddress(lib, "Func"));
   const std::u16string channel = u"MiniBoost";
   const std::u16string text = u"state=1;game=\u00e9t\u00e9";
   uint32_t capacity = 16;
   char reply[16];
   EXPECT_EQ(
       func(channel.c_str(), text.c_str(), static_cast<int32_t>(text.size() * 2), reply, &capacity),
-      0);
-  ASSERT_EQ(machine.machine().dataChannel.size(), 1u);
-  EXPECT_EQ(machine.machine().dataChannel[0].channel, "MiniBoost");
-  EXPECT_EQ(machine.machine().dataChannel[0].text, "state=1;game=\xC3\xA9t\xC3\xA9");
+      7);
+  EXPECT_EQ(capacity, 3u);
+  ASSERT_EQ(machine.machine().calls.size(), 1u);
+  const sim::LibraryCall& call = machine.machine().calls[0];
+  EXPECT_EQ(call.library, "standin.dll");
+  EXPECT_EQ(call.function, "Func");
+  EXPECT_EQ(call.arguments,
+            (std::vector<std::string>{"MiniBoost", "state=1;game=\xC3\xA9t\xC3\xA9"}));
+  EXPECT_EQ(call.result, 7);
   EXPECT_TRUE(plat::FreeLibrary(lib));
 }
 
@@ -83,7 +91,8 @@ TEST(SimShell, MachineFileKeepsTheDesktopAndWhatTheProgramDid) {
   m.messageLog.push_back(sim::LoggedMessage{"TfrmVelmorixMain", 0x0405, 1, -2, true, 5000180});
   m.shellCalls.push_back(sim::ShellCall{"open", "C:\\a b\\vxtray.exe", "-x", "C:\\a b\\", 1});
   m.messageBoxes.push_back(sim::MessageBoxCall{"Line one\nline two", "Velmora", 0x10});
-  m.dataChannel.push_back(sim::DataChannelCall{"MiniBoost", "a=\"1\""});
+  m.libraries["C:\\x\\standin.dll"]["Func"] = sim::LibraryExport{"text-reply", {0, 4}};
+  m.calls.push_back(sim::LibraryCall{"standin.dll", "Func", {"MiniBoost", "a=\"1\""}, -1});
   m.exitCode = 3;
   m.messageBoxAnswer = 7;
   m.hasDpiFunctions = false;
@@ -101,7 +110,9 @@ TEST(SimShell, MachineFileKeepsTheDesktopAndWhatTheProgramDid) {
   EXPECT_EQ(back.messageLog[0].lParam, -2);
   EXPECT_EQ(back.messageLog[0].tick, 5000180u);
   EXPECT_EQ(back.messageBoxes.at(0).text, "Line one\nline two");
-  EXPECT_EQ(back.dataChannel.at(0).text, "a=\"1\"");
+  EXPECT_EQ(back.calls.at(0).arguments.at(1), "a=\"1\"");
+  EXPECT_EQ(back.calls.at(0).result, -1);
+  EXPECT_EQ(back.libraries.at("C:\\X\\STANDIN.DLL").at("Func").results.at(1), 4);
   EXPECT_EQ(back.exitCode, 3u);
   EXPECT_EQ(back.messageBoxAnswer, 7);
   EXPECT_FALSE(back.hasDpiFunctions);
@@ -109,10 +120,12 @@ TEST(SimShell, MachineFileKeepsTheDesktopAndWhatTheProgramDid) {
   sim::Machine bad;
   EXPECT_FALSE(sim::Parse("[message 1]\nhow = maybe\n", bad, error));
   EXPECT_NE(error.find("line 2"), std::string::npos) << error;
+  EXPECT_FALSE(sim::Parse("[library C:\\a.dll]\nF = no-such-kind\n", bad, error));
+  EXPECT_NE(error.find("line 2"), std::string::npos) << error;
 }
 
 TEST(SimProgram, ExitProcessEndsTheChildAndTheMachineKeepsItsCode) {
-  test::SimHome home{WithDataState().With([](sim::Machine& m) {
+  test::SimHome home{sim::MachineBuilder().With([](sim::Machine& m) {
     m.windows.push_back(sim::MachineWindow{"TfrmVelmorixMain", "Velmorix", true});
   })};
   const test::ProgramResult result = test::RunSimProgram(home.dir(), [] {
@@ -151,19 +164,6 @@ TEST(SimProgram, NamedMutexIsSeenByASecondProcessOnTheSameHome) {
     return plat::GetLastError() == plat::kERROR_ALREADY_EXISTS ? 183 : 0;
   });
   EXPECT_EQ(third.exitCode, 0);
-}
-
-TEST(SimProgram, ATimedOutChildIsKilled) {
-  test::SimHome home{sim::MachineBuilder().With([](sim::Machine& m) { m.manualClock = false; })};
-  const auto result = test::RunSimProgram(
-      home.dir(),
-      [] {
-        plat::Sleep(60000);
-        return 0;
-      },
-      200);
-  EXPECT_TRUE(result.timedOut);
-  EXPECT_EQ(result.signal, 9);
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
-// The command line, the shell, message boxes, run-time libraries and the end of
-// the process on the real system.
+// The command line, the shell and run-time libraries on the real system (message
+// boxes and the end of the process: the end-to-end suite).
 #include <gtest/gtest.h>
-
-#include <atomic>
 
 #include "tests/gui/win_test_helper.h"
 #include "tests/support/Sandbox.h"
@@ -48,38 +46,6 @@ TEST(ShellWin, ShellExecuteStartsAProgramInItsFolder) {
   const intptr_t missing =
       plat::ShellExecuteW(0, "open", box.Path("missing.exe"), "", "", plat::kSW_SHOWNORMAL);
   EXPECT_LE(missing, 32);
-}
-
-TEST(ShellWin, MessageBoxAnswersTheButtonPressed) {
-  const std::string caption = guitest::UniqueName("Velmora");
-  std::atomic<bool> pressed{false};
-  // Somebody presses OK once the box is up.
-  const plat::Handle presser = plat::CreateThread([&] {
-    for (int i = 0; i < 500 && !pressed; ++i) {
-      const plat::Hwnd box = plat::FindWindowW(std::string("#32770"), caption);
-      if (box && plat::IsWindowVisible(box)) {
-        plat::PostMessageW(box, 0x0111 /* WM_COMMAND */, plat::kIDOK, 0);
-        pressed = true;
-      }
-      plat::Sleep(20);
-    }
-  });
-  ASSERT_NE(presser, 0u);
-  EXPECT_EQ(
-      plat::MessageBoxW(0, "An essential file is missing. Please reinstall Velmora and try again.",
-                        caption, plat::kMB_OK | plat::kMB_ICONERROR),
-      plat::kIDOK);
-  EXPECT_TRUE(pressed);
-  plat::WaitForSingleObject(presser, 10000);
-  plat::CloseHandle(presser);
-}
-
-TEST(ShellWin, ExitProcessEndsAtOnceWithTheCode) {
-  test::Sandbox box;
-  HANDLE helper = guitest::StartHelper("seam_helper", "exit 7 \"" + box.Path("after.txt") + "\"");
-  ASSERT_NE(helper, nullptr);
-  EXPECT_EQ(guitest::FinishHelper(helper), 7);
-  EXPECT_FALSE(box.Exists("after.txt"));
 }
 
 }  // namespace

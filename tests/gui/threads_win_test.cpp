@@ -1,5 +1,5 @@
-// Threads, waiting and named kernel objects on the real system, within this
-// process and across two processes.
+// Threads and named kernel objects on the real system, across two processes (what
+// both backends do alike is in kernel_objects_test.cpp).
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -11,24 +11,6 @@
 
 namespace {
 
-TEST(ThreadsWin, BodyRunsOnAThreadOfItsOwnAndEndsIt) {
-  std::atomic<uint32_t> threadId{0};
-  std::atomic<int> runs{0};
-  const plat::Handle thread = plat::CreateThread([&] {
-    threadId = plat::GetCurrentThreadId();
-    ++runs;
-  });
-  ASSERT_NE(thread, 0u);
-  ASSERT_EQ(plat::WaitForSingleObject(thread, 10000), plat::kWAIT_OBJECT_0);
-  EXPECT_EQ(runs, 1);
-  EXPECT_NE(threadId, 0u);
-  EXPECT_NE(threadId, plat::GetCurrentThreadId());
-  DWORD code = 99;
-  ASSERT_TRUE(::GetExitCodeThread(reinterpret_cast<HANDLE>(thread), &code));
-  EXPECT_EQ(code, 0u);
-  EXPECT_TRUE(plat::CloseHandle(thread));
-}
-
 TEST(ThreadsWin, AnErrorInTheBodyEndsOnlyItsThread) {
   const plat::Handle thread = plat::CreateThread([] { throw std::runtime_error("module failed"); });
   ASSERT_NE(thread, 0u);
@@ -37,26 +19,6 @@ TEST(ThreadsWin, AnErrorInTheBodyEndsOnlyItsThread) {
   ASSERT_TRUE(::GetExitCodeThread(reinterpret_cast<HANDLE>(thread), &code));
   EXPECT_EQ(code, 1u);
   plat::CloseHandle(thread);
-}
-
-TEST(ThreadsWin, WaitTimesOutUntilTheThreadIsReleased) {
-  const plat::Handle go = plat::CreateEventW(true, false, "");
-  ASSERT_NE(go, 0u);
-  std::atomic<uint32_t> waited{12345};
-  const plat::Handle thread =
-      plat::CreateThread([&] { waited = plat::WaitForSingleObject(go, plat::kINFINITE); });
-  ASSERT_NE(thread, 0u);
-  EXPECT_EQ(plat::WaitForSingleObject(thread, 30), plat::kWAIT_TIMEOUT);
-  ASSERT_TRUE(plat::SetEvent(go));
-  ASSERT_EQ(plat::WaitForSingleObject(thread, 10000), plat::kWAIT_OBJECT_0);
-  EXPECT_EQ(waited, plat::kWAIT_OBJECT_0);
-  // Manual reset: still signalled until reset.
-  EXPECT_EQ(plat::WaitForSingleObject(go, 0), plat::kWAIT_OBJECT_0);
-  ASSERT_TRUE(plat::ResetEvent(go));
-  EXPECT_EQ(plat::WaitForSingleObject(go, 0), plat::kWAIT_TIMEOUT);
-  plat::CloseHandle(thread);
-  plat::CloseHandle(go);
-  EXPECT_EQ(plat::WaitForSingleObject(0, 0), plat::kWAIT_FAILED);
 }
 
 TEST(ThreadsWin, NamedAutoResetEventIsSharedAndLetsOneWaiterThrough) {
@@ -84,18 +46,11 @@ TEST(ThreadsWin, NamedAutoResetEventIsSharedAndLetsOneWaiterThrough) {
   EXPECT_EQ(plat::GetLastError(), plat::kERROR_FILE_NOT_FOUND);
 }
 
-TEST(ThreadsWin, NamedMutexReportsAlreadyExistsToEveryLaterCreator) {
+TEST(ThreadsWin, NamedMutexIsSeenByAnotherProcessWhileAHandleIsOpen) {
   const std::string name = guitest::UniqueName("VlxGuiTest_Mutex");
   plat::SetLastError(0);
   const plat::Handle mutex = plat::CreateMutexW(name);
   ASSERT_NE(mutex, 0u);
-  EXPECT_EQ(plat::GetLastError(), 0u);
-
-  plat::SetLastError(0);
-  const plat::Handle again = plat::CreateMutexW(name);
-  ASSERT_NE(again, 0u);
-  EXPECT_EQ(plat::GetLastError(), plat::kERROR_ALREADY_EXISTS);
-  plat::CloseHandle(again);
 
   // Another process sees it while this one holds a handle, and not after.
   EXPECT_EQ(guitest::FinishHelper(guitest::StartHelper("seam_helper", "mutex " + name)), 183);

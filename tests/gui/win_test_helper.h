@@ -14,34 +14,16 @@
 #include "platform/Gui.h"
 #include "platform/Platform.h"
 #include "platform/Text.h"
+#include "tests/support/WinProcess.h"
 
 namespace guitest {
 
-inline std::wstring Wide(const std::string& text) {
-  const std::u16string u16 = txt::Utf8ToUtf16(text);
-  return std::wstring(u16.begin(), u16.end());
-}
-
-// Path of a helper program built beside the suite.
-inline std::string HelperPath(const std::string& name) {
-  return fileutil::ExtractFilePath(plat::GetModuleFileNameW()) + name + ".exe";
-}
+using test::HelperPath;
+using test::Wide;
 
 // Starts "<helper> <arguments>"; nullptr on failure.
 inline HANDLE StartHelper(const std::string& name, const std::string& arguments) {
-  std::string line = HelperPath(name);
-  line.insert(line.begin(), '"');
-  line += "\" " + arguments;
-  std::wstring command = Wide(line);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info{};
-  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info)) {
-    return nullptr;
-  }
-  ::CloseHandle(info.hThread);
-  return info.hProcess;
+  return test::StartProgram(HelperPath(name), arguments);
 }
 
 // Waits for the process to end and closes its handle. The exit code, or -1 on time-out

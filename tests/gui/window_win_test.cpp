@@ -1,13 +1,12 @@
-// Windows of this program on the real system: procedures, sent and posted
-// messages, WM_CLOSE, timers, the message loop, painting of the display list,
-// text measurement, another process's window found by class and caption.
+// Windows of this program on the real system: WM_CLOSE, timers, painting of the
+// display list, text measurement, the foreground and DPI. (Messages to and from other
+// programs' windows and the message loop are covered by the end-to-end suite.)
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "tests/gui/win_test_helper.h"
-#include "tests/support/Sandbox.h"
 
 namespace {
 
@@ -18,7 +17,6 @@ struct Seen {
   uint32_t message;
   uintptr_t wParam;
   intptr_t lParam;
-  bool operator==(const Seen&) const = default;
 };
 
 // A window whose procedure keeps the messages from WM_USER on, WM_CLOSE, WM_DESTROY
@@ -71,26 +69,6 @@ class TestWindow {
  private:
   plat::Hwnd hwnd_ = 0;
 };
-
-TEST(WindowWin, SentMessagesReachTheProcedureAtOncePostedOnesThroughTheLoop) {
-  TestWindow window("VlxGuiTest.Messages");
-  ASSERT_NE(window.hwnd(), 0u) << plat::GetLastError();
-
-  uint32_t pid = 0;
-  EXPECT_EQ(plat::GetWindowThreadProcessId(window.hwnd(), &pid), plat::GetCurrentThreadId());
-  EXPECT_EQ(pid, plat::GetCurrentProcessId());
-
-  EXPECT_EQ(plat::SendMessageW(window.hwnd(), 21025, 1, 0), 42);
-  ASSERT_EQ(window.seen.size(), 1u);
-  EXPECT_EQ(window.seen[0], (Seen{21025, 1, 0}));
-
-  ASSERT_TRUE(plat::PostMessageW(window.hwnd(), 6024, 0, 123));
-  ASSERT_TRUE(plat::PostMessageW(window.hwnd(), 6027, 7, -1));
-  EXPECT_EQ(window.seen.size(), 1u) << "posted messages wait for the loop";
-  ASSERT_TRUE(PumpUntil([&] { return window.seen.size() == 3; }, 2000));
-  EXPECT_EQ(window.seen[1], (Seen{6024, 0, 123}));
-  EXPECT_EQ(window.seen[2], (Seen{6027, 7, -1}));
-}
 
 TEST(WindowWin, CloseHidesWhenTheProcedureSaysSoAndDestroysOtherwise) {
   TestWindow hiding("VlxGuiTest.CloseHides", true);
@@ -154,55 +132,6 @@ TEST(WindowWin, TimerTicksEvery180MsAndTakesANewInterval) {
   PumpFor(250);
   EXPECT_EQ(window.Count(plat::kWM_TIMER), after) << "no ticks once killed";
   EXPECT_FALSE(plat::KillTimer(window.hwnd(), kId));
-}
-
-TEST(WindowWin, MessageLoopEndsOnQuitAfterTheMessagesBeforeIt) {
-  TestWindow window("VlxGuiTest.Loop");
-  ASSERT_NE(window.hwnd(), 0u);
-  ASSERT_TRUE(plat::PostMessageW(window.hwnd(), 6027, 0, 123));
-  plat::PostQuitMessage(5);
-  plat::Message msg;
-  ASSERT_TRUE(plat::GetMessageW(msg));
-  EXPECT_EQ(msg.hwnd, window.hwnd());
-  EXPECT_EQ(msg.message, 6027u);
-  EXPECT_EQ(msg.lParam, 123);
-  plat::DispatchMessageW(msg);
-  EXPECT_EQ(window.Count(6027), 1u);
-  EXPECT_FALSE(plat::GetMessageW(msg));
-  EXPECT_EQ(msg.message, plat::kWM_QUIT);
-  EXPECT_EQ(msg.wParam, 5u);
-  EXPECT_FALSE(plat::PeekMessageW(msg)) << "the quit was taken";
-}
-
-TEST(WindowWin, FindsAnotherProcessesWindowByClassAndCaptionAndTalksToIt) {
-  test::Sandbox box;
-  const std::string className = guitest::UniqueName("VlxGuiTest.Host");
-  const std::string caption = "Velmora test host";
-  const std::string record = box.Path("host.txt");
-  HANDLE helper = guitest::StartHelper(
-      "window_helper", "\"" + className + "\" \"" + caption + "\" \"" + record + "\" 20000");
-  ASSERT_NE(helper, nullptr) << guitest::HelperPath("window_helper");
-  const plat::Hwnd hwnd = guitest::WaitForWindow(className, caption);
-  ASSERT_NE(hwnd, 0u);
-
-  EXPECT_EQ(plat::FindWindowW(className, std::nullopt), hwnd);
-  EXPECT_EQ(plat::FindWindowW(std::nullopt, caption), hwnd);
-  EXPECT_EQ(plat::FindWindowW(className, std::string("Velmora")), 0u);
-  EXPECT_EQ(plat::FindWindowW(className + "X", caption), 0u);
-  uint32_t pid = 0;
-  plat::GetWindowThreadProcessId(hwnd, &pid);
-  EXPECT_EQ(pid, ::GetProcessId(helper));
-  EXPECT_TRUE(plat::IsWindowVisible(hwnd) == false);
-
-  EXPECT_EQ(plat::SendMessageW(hwnd, 21025, 0, 0), 1);
-  EXPECT_TRUE(plat::PostMessageW(hwnd, 6064, 0, 123));
-  EXPECT_TRUE(plat::PostMessageW(hwnd, plat::kWM_CLOSE, 0, 0));
-  EXPECT_EQ(guitest::FinishHelper(helper), 0);
-  EXPECT_EQ(plat::FindWindowW(className, caption), 0u);
-  EXPECT_EQ(box.Read("host.txt"),
-            "21025 0 0 sent\n"
-            "6064 0 123 posted\n"
-            "16 0 0 posted\n");
 }
 
 // The colour of a client pixel as the window shows it.
@@ -293,33 +222,6 @@ TEST(WindowWin, ForegroundMinimiseAndRestore) {
   EXPECT_TRUE(plat::ReleaseCapture());
 }
 
-TEST(WindowWin, ForegroundLockTimeoutReadsBackWhatWasSet) {
-  uint32_t original = 0;
-  ASSERT_TRUE(plat::GetForegroundLockTimeout(original));
-  ASSERT_TRUE(plat::SetForegroundLockTimeout(0));
-  uint32_t now = 1;
-  ASSERT_TRUE(plat::GetForegroundLockTimeout(now));
-  EXPECT_EQ(now, 0u);
-  ASSERT_TRUE(plat::SetForegroundLockTimeout(original));
-  ASSERT_TRUE(plat::GetForegroundLockTimeout(now));
-  EXPECT_EQ(now, original);
-}
-
-TEST(WindowWin, ScreenFactsAndOwnResources) {
-  const plat::Rect area = plat::GetWorkArea();
-  EXPECT_GE(area.left, 0);
-  EXPECT_GE(area.top, 0);
-  EXPECT_GT(area.right, area.left);
-  EXPECT_GT(area.bottom, area.top);
-  EXPECT_LE(area.right, plat::GetSystemMetrics(plat::kSM_CXSCREEN));
-  EXPECT_LE(area.bottom, plat::GetSystemMetrics(plat::kSM_CYSCREEN));
-  EXPECT_GE(plat::GetScreenLogPixelsY(), 72);
-  plat::GetGuiResources(0);  // always 0 under Wine: only the call is checked
-  plat::GetGuiResources(1);
-  EXPECT_TRUE(plat::TrimOwnWorkingSet());
-}
-
-// Last in this file: it makes the test process DPI-aware for good.
 TEST(WindowWin, DpiFunctionsAreFoundAndMakeTheProcessAware) {
   bool aware = true;
   ASSERT_TRUE(plat::IsProcessDPIAware(aware));

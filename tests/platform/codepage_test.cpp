@@ -1,4 +1,4 @@
-// Code page conversion through the seam: Windows-1252 and UTF-8.
+// Code page conversion through the seam: Windows-1252, 1251 and UTF-8.
 #include <gtest/gtest.h>
 
 #include "platform/Platform.h"
@@ -15,6 +15,9 @@ TEST(CodePages, Windows1252BothWays) {
   // Characters the code page cannot hold become "?", with no look-alikes.
   EXPECT_EQ(WideCharToMultiByte(1252, u"\u4E2D\u0416\u03A9"), "???");
   EXPECT_EQ(MultiByteToWideChar(1252, ""), u"");
+  EXPECT_EQ(WideCharToMultiByte(1251, u"\u0416\u00E9"), "\xC6?");
+  EXPECT_EQ(MultiByteToWideChar(1251, "\xC6"), u"\u0416");
+  EXPECT_EQ(MultiByteToWideChar(0, "abc"), u"abc");  // CP_ACP
 }
 
 TEST(CodePages, Utf8BothWays) {

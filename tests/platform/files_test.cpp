@@ -255,12 +255,14 @@ TEST(FileSearch, PatternsAndFailures) {
   box.Write("a.log", "1");
   box.Write("b.log", "22");
   box.Write("c.txt", "333");
+  const std::string unicode = "\xCE\xA9\xCE\xBC_\xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB_\xC3\xBC.log";
+  box.Write(unicode, "");
   ASSERT_TRUE(CreateDirectoryW(box.Path("sub")));
   std::vector<FindData> found;
   ASSERT_TRUE(FindFiles(box.Path("*.log"), found));
-  EXPECT_EQ(Names(found), (std::vector<std::string>{"a.log", "b.log"}));
+  EXPECT_EQ(Names(found), (std::vector<std::string>{"a.log", "b.log", unicode}));
   ASSERT_TRUE(FindFiles(box.Path("*"), found));
-  EXPECT_EQ(Names(found), (std::vector<std::string>{"a.log", "b.log", "c.txt", "sub"}));
+  EXPECT_EQ(Names(found), (std::vector<std::string>{"a.log", "b.log", "c.txt", "sub", unicode}));
   for (const FindData& e : found) {
     if (e.name == "c.txt") {
       EXPECT_EQ(e.size, 3);

@@ -9,32 +9,6 @@ namespace {
 
 using namespace plat;
 
-TEST(SimSystem, VersionFactsAndArchitectures) {
-  sim::ScopedMachine m{sim::MachineBuilder()
-                           .Os(5, 2, 3790, kVER_NT_SERVER)
-                           .SuiteMask(0x0110)
-                           .ServerR2(1)
-                           .Architecture(kPROCESSOR_ARCHITECTURE_AMD64, true)};
-  OsVersionInfo v;
-  ASSERT_TRUE(GetVersionExW(v));
-  EXPECT_EQ(v.major, 5u);
-  EXPECT_EQ(v.minor, 2u);
-  EXPECT_EQ(v.build, 3790u);
-  EXPECT_EQ(v.productType, kVER_NT_SERVER);
-  EXPECT_EQ(v.suiteMask, 0x0110);
-  EXPECT_EQ(v.platformId, kVER_PLATFORM_WIN32_NT);
-  EXPECT_EQ(GetSystemMetrics(kSM_SERVERR2), 1);
-  EXPECT_EQ(GetSystemMetrics(kSM_CXSCREEN), 1920);
-  EXPECT_EQ(GetSystemMetrics(kSM_CYSCREEN), 1080);
-  EXPECT_TRUE(HasGetNativeSystemInfo());
-  EXPECT_EQ(GetNativeSystemInfo().processorArchitecture, kPROCESSOR_ARCHITECTURE_AMD64);
-  EXPECT_EQ(GetSystemInfo().processorArchitecture, kPROCESSOR_ARCHITECTURE_INTEL);
-  EXPECT_EQ(GetSystemInfo().numberOfProcessors, 8u);
-  bool wow64 = false;
-  ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), wow64));
-  EXPECT_TRUE(wow64);
-}
-
 TEST(SimSystem, MissingKernelFunctions) {
   sim::ScopedMachine m{sim::MachineBuilder()
                            .Os(5, 1, 2600)

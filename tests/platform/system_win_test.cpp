@@ -1,5 +1,5 @@
-// System facts, run-time bindings, environment, session, time, code pages,
-// version resources and processes through the Win32 backend.
+// System facts, run-time bindings, environment, session, code pages and version
+// resources through the Win32 backend (processes: process_win_test.cpp).
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -142,41 +142,6 @@ TEST(SystemWin, ShellFoldersUserAndModules) {
   plat::OutputDebugStringW("vlx test: debug output Ω");
 }
 
-TEST(SystemWin, ClockAndLocale) {
-  const uint64_t start = plat::GetTickCount64();
-  const uint32_t start32 = plat::GetTickCount();
-  // GetTickCount is the low half of GetTickCount64.
-  EXPECT_LT(start32 - static_cast<uint32_t>(start), 1000u);
-  plat::Sleep(50);
-  const uint64_t elapsed = plat::GetTickCount64() - start;
-  EXPECT_GE(elapsed, 30u);  // the tick moves in steps of about 16 ms
-  EXPECT_LT(elapsed, 5000u);
-  const SystemTime now = plat::GetLocalTime();
-  EXPECT_GE(now.year, 2024);
-  EXPECT_GE(now.month, 1);
-  EXPECT_LE(now.month, 12);
-  EXPECT_LE(now.dayOfWeek, 6);
-
-  EXPECT_NE(plat::GetACP(), 0u);
-  EXPECT_NE(plat::GetSystemDefaultLangID(), 0);
-  const std::string separator = plat::GetUserDecimalSeparator();
-  EXPECT_FALSE(separator.empty());
-  EXPECT_LE(separator.size(), 3u);
-}
-
-TEST(SystemWin, CodePageConversions) {
-  EXPECT_EQ(plat::MultiByteToWideChar(1252, "\x80 caf\xE9"), u"\u20AC caf\u00E9");
-  EXPECT_EQ(plat::WideCharToMultiByte(1252, u"\u20AC caf\u00E9"), "\x80 caf\xE9");
-  // Letters cp1252 cannot hold become its default character, not a look-alike.
-  EXPECT_EQ(plat::WideCharToMultiByte(1252, u"\u0416\u03A9\u0100"), "???");
-  EXPECT_EQ(plat::WideCharToMultiByte(1251, u"\u0416\u00E9"), "\xC6?");
-  EXPECT_EQ(plat::MultiByteToWideChar(1251, "\xC6"), u"\u0416");
-  EXPECT_EQ(plat::WideCharToMultiByte(65001, u"\u0416"), "\xD0\x96");
-  EXPECT_EQ(plat::MultiByteToWideChar(65001, "\xD0\x96"), u"\u0416");
-  EXPECT_EQ(plat::MultiByteToWideChar(1252, ""), u"");
-  EXPECT_EQ(plat::MultiByteToWideChar(0, "abc"), u"abc");
-}
-
 TEST(SystemWin, VersionResourceOfAHelperProgram) {
   const std::string helper = HelperPath();
   const uint32_t size = plat::GetFileVersionInfoSizeW(helper);
@@ -220,84 +185,6 @@ TEST(SystemWin, VersionResourceOfAHelperProgram) {
   EXPECT_FALSE(plat::VerQueryValueW(block, "\\StringFileInfo\\040904E4\\LegalCopyright", text));
   EXPECT_EQ(plat::GetLastError(), kERROR_RESOURCE_TYPE_NOT_FOUND);
   EXPECT_FALSE(plat::VerQueryValueW(block, "\\StringFileInfo\\04090000\\FileVersion", text));
-}
-
-TEST(SystemWin, VersionResourceFailures) {
-  const std::string missing = ProgramFolder() + "no_such_file.exe";
-  EXPECT_EQ(plat::GetFileVersionInfoSizeW(missing), 0u);
-  EXPECT_EQ(plat::GetLastError(), kERROR_FILE_NOT_FOUND);
-  std::string block = "unchanged";
-  EXPECT_FALSE(plat::GetFileVersionInfoW(missing, block));
-  EXPECT_EQ(block, "unchanged");
-  // The test program itself carries no version resource.
-  EXPECT_EQ(plat::GetFileVersionInfoSizeW(plat::GetModuleFileNameW()), 0u);
-  EXPECT_EQ(plat::GetLastError(), kERROR_RESOURCE_DATA_NOT_FOUND);
-}
-
-// A child process started with the real API, ended when the test is done.
-class Child {
- public:
-  explicit Child(const std::string& exe) {
-    std::wstring commandLine = L"\"" + std::wstring(exe.begin(), exe.end()) + L"\" wait";
-    STARTUPINFOW startup;
-    ZeroMemory(&startup, sizeof startup);
-    startup.cb = sizeof startup;
-    ZeroMemory(&info_, sizeof info_);
-    started_ = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                nullptr, &startup, &info_) != FALSE;
-  }
-  ~Child() {
-    if (!started_) return;
-    ::TerminateProcess(info_.hProcess, 0);
-    ::CloseHandle(info_.hThread);
-    ::CloseHandle(info_.hProcess);
-  }
-  bool started() const { return started_; }
-  uint32_t pid() const { return info_.dwProcessId; }
-  HANDLE process() const { return info_.hProcess; }
-
- private:
-  PROCESS_INFORMATION info_;
-  bool started_ = false;
-};
-
-const ProcessEntry* FindPid(const std::vector<ProcessEntry>& entries, uint32_t pid) {
-  auto it = std::find_if(entries.begin(), entries.end(),
-                         [pid](const ProcessEntry& e) { return e.pid == pid; });
-  return it == entries.end() ? nullptr : &*it;
-}
-
-TEST(SystemWin, SnapshotOpenAndTerminate) {
-  std::vector<ProcessEntry> entries;
-  ASSERT_TRUE(plat::SnapshotProcesses(entries));
-  const ProcessEntry* self = FindPid(entries, plat::GetCurrentProcessId());
-  ASSERT_NE(self, nullptr);
-  EXPECT_TRUE(txt::SameText(self->exeFile, "vlx_platform_tests.exe"));
-  EXPECT_GE(self->threads, 1u);
-  EXPECT_EQ(plat::GetCurrentProcessId(), ::GetCurrentProcessId());
-
-  Child child(HelperPath());
-  ASSERT_TRUE(child.started());
-  ASSERT_TRUE(plat::SnapshotProcesses(entries));
-  const ProcessEntry* entry = FindPid(entries, child.pid());
-  ASSERT_NE(entry, nullptr);
-  EXPECT_EQ(entry->exeFile, "verres_helper.exe");
-  EXPECT_EQ(entry->parentPid, plat::GetCurrentProcessId());
-
-  const Handle process = plat::OpenProcess(kPROCESS_TERMINATE, false, child.pid());
-  ASSERT_NE(process, 0u);
-  EXPECT_TRUE(plat::TerminateProcess(process, 7));
-  EXPECT_TRUE(plat::CloseHandle(process));
-  ASSERT_EQ(::WaitForSingleObject(child.process(), 5000), WAIT_OBJECT_0);
-  DWORD exitCode = 0;
-  ASSERT_TRUE(::GetExitCodeProcess(child.process(), &exitCode));
-  EXPECT_EQ(exitCode, 7u);
-
-  ASSERT_TRUE(plat::SnapshotProcesses(entries));
-  EXPECT_EQ(FindPid(entries, child.pid()), nullptr);
-  // Process ids are multiples of four: this one can never exist.
-  EXPECT_EQ(plat::OpenProcess(kPROCESS_TERMINATE, false, 0x7FFFFFF1u), 0u);
-  EXPECT_EQ(plat::GetLastError(), kERROR_INVALID_PARAMETER);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "diag/uAppLog.h"
 #include "platform/Platform.h"
 #include "tests/engine/EngineMachine.h"
+#include "tests/support/ScoreDb.h"
 
 namespace processtest {
 
@@ -66,35 +67,11 @@ inline void Add(sim::MachineBuilder& b, const sim::Process& p,
   if (version) b.Version(p.imagePath, *version);
 }
 
-// One row of the rating table.
-struct Rating {
-  std::string process, corporation, productname;
-  double suggest;
-  int userSubmit;
-};
+using test::Rating;
 
 // Creates "Score.db" with table "process" on the current machine.
 inline void WriteScoreDb(const std::vector<Rating>& rows, const std::string& path = kScore) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(plat::NativeFilePath(path).c_str(), &db), SQLITE_OK);
-  sqlite3_exec(db,
-               "create table process (process text, corporation text, productname text, "
-               "suggest real, userSubmit integer); begin",
-               nullptr, nullptr, nullptr);
-  sqlite3_stmt* insert = nullptr;
-  sqlite3_prepare_v2(db, "insert into process values (?,?,?,?,?)", -1, &insert, nullptr);
-  for (const Rating& r : rows) {
-    sqlite3_bind_text(insert, 1, r.process.c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_bind_text(insert, 2, r.corporation.c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_bind_text(insert, 3, r.productname.c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_bind_double(insert, 4, r.suggest);
-    sqlite3_bind_int(insert, 5, r.userSubmit);
-    sqlite3_step(insert);
-    sqlite3_reset(insert);
-  }
-  sqlite3_finalize(insert);
-  sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
-  sqlite3_close(db);
+  test::WriteScoreDb(plat::NativeFilePath(path), rows);
 }
 
 // Base64 of bytes (standard alphabet, "=" padding), the form of the restore records.

@@ -1,6 +1,6 @@
 // The sim's profile functions where Windows and Wine part ways (the sim follows
 // Windows), and the sim-only matters: the machine's code page, sharing with open
-// handles, the Windows folder for bare names, two threads on one file.
+// handles, two threads on one file.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -100,48 +100,6 @@ TEST(ProfileSim, TruncatedReadsSetMoreDataCompleteReadsClearTheError) {
   EXPECT_EQ(r.error, plat::kERROR_MORE_DATA);
 }
 
-TEST(ProfileSim, WrittenValuesKeepTheirBlanksReadsTrimThem) {
-  sim::ScopedMachine machine{sim::MachineBuilder()};
-  ASSERT_TRUE(Write("P", "Pad", "  padded  "));
-  EXPECT_EQ(machine.ReadFile(kIni), "[P]\r\nPad=  padded  \r\n");
-  const Read r = Get("P", "Pad", "", 64);
-  EXPECT_EQ(r.result, 6u);
-  EXPECT_EQ(r.buffer.substr(0, 7), U(u"padded\0", 7));
-}
-
-TEST(ProfileSim, Utf8MarkIsReadAsAnsiAndKeptOnWrite) {
-  sim::MachineBuilder builder;
-  builder.File(kIni, "\xEF\xBB\xBF[B]\r\nk=v\r\n[C]\r\nk2=w\r\n");
-  sim::ScopedMachine machine(builder);
-
-  // The mark's bytes are characters of the first line, which is then no header.
-  EXPECT_EQ(Get("B", "k", "dflt", 64).buffer.substr(0, 5), U(u"dflt\0", 5));
-  EXPECT_EQ(Get("C", "k2", "dflt", 64).buffer.substr(0, 2), U(u"w\0", 2));
-  const Read names = Names(64);
-  EXPECT_EQ(names.result, 2u);
-  EXPECT_EQ(names.buffer.substr(0, 3), U(u"C\0\0", 3));
-
-  ASSERT_TRUE(Write("C", "k3", "\xC3\xA9"));  // é, written in code page 1252
-  EXPECT_EQ(machine.ReadFile(kIni), "\xEF\xBB\xBF[B]\r\nk=v\r\n[C]\r\nk2=w\r\nk3=\xE9\r\n");
-  ASSERT_TRUE(Write("B", "k", "x"));  // B is not found: a new section at the end
-  EXPECT_EQ(machine.ReadFile(kIni),
-            "\xEF\xBB\xBF[B]\r\nk=v\r\n[C]\r\nk2=w\r\nk3=\xE9\r\n[B]\r\nk=x\r\n");
-  EXPECT_EQ(Get("B", "k", "", 64).buffer.substr(0, 2), U(u"x\0", 2));
-}
-
-TEST(ProfileSim, DeletingFromAMissingFileCreatesItEmpty) {
-  sim::ScopedMachine machine{sim::MachineBuilder()};
-  EXPECT_TRUE(Write("S", "k", kNull, "C:\\gone1.ini"));
-  EXPECT_TRUE(machine.Exists("C:\\gone1.ini"));
-  EXPECT_EQ(machine.ReadFile("C:\\gone1.ini"), "");
-  EXPECT_TRUE(Write("S", kNull, kNull, "C:\\gone2.ini"));
-  EXPECT_EQ(machine.ReadFile("C:\\gone2.ini"), "");
-  // A write without a section creates nothing.
-  EXPECT_FALSE(Write(kNull, "k", "v", "C:\\gone3.ini"));
-  EXPECT_EQ(plat::GetLastError(), plat::kERROR_FILE_NOT_FOUND);
-  EXPECT_FALSE(machine.Exists("C:\\gone3.ini"));
-}
-
 TEST(ProfileSim, EditsInPlaceKeepEveryOtherLineByteForByte) {
   const std::string original =
       "; settings\r\n[Q]\r\nsp  =   spaced value   \r\n   lead=x\r\nnoeq\r\n;note=1\r\n\r\n"
@@ -187,13 +145,6 @@ TEST(ProfileSim, ReadOnlyFileIsNotWritten) {
   EXPECT_EQ(Get("R", "k", "", 64).result, 1u);
 }
 
-TEST(ProfileSim, MissingFolderFailsWithPathNotFound) {
-  sim::ScopedMachine machine{sim::MachineBuilder()};
-  EXPECT_FALSE(Write("S", "k", "v", "C:\\nofolder\\x.ini"));
-  EXPECT_EQ(plat::GetLastError(), plat::kERROR_PATH_NOT_FOUND);
-  EXPECT_FALSE(machine.Exists("C:\\nofolder"));
-}
-
 TEST(ProfileSim, OpenHandlesShareTheFileLikeAnyOtherAccess) {
   sim::MachineBuilder builder;
   builder.File(kIni, "[S]\r\nk=v\r\n");
@@ -233,24 +184,6 @@ TEST(ProfileSim, AnsiFilesUseTheMachinesCodePage) {
   const Read r = Get("A", "\xD0\xB6", "", 64);  // ж: names compare without case
   EXPECT_EQ(r.result, 3u);
   EXPECT_EQ(r.buffer.substr(0, 4), U(u"\u0416\u0443\u043A\0", 4));
-}
-
-TEST(ProfileSim, FlushAnswersZeroAndChangesNothing) {
-  sim::MachineBuilder builder;
-  builder.File(kIni, "[S]\r\nk=v\r\n");
-  sim::ScopedMachine machine(builder);
-  EXPECT_FALSE(Write(kNull, kNull, kNull, kIni));
-  EXPECT_FALSE(Write(kNull, kNull, kNull, ""));
-  EXPECT_EQ(machine.ReadFile(kIni), "[S]\r\nk=v\r\n");
-}
-
-TEST(ProfileSim, BareFileNamesLiveInTheWindowsFolder) {
-  sim::MachineBuilder builder;
-  builder.File("C:\\Windows\\win.ini", "[windows]\r\n").Folder(plat::kCSIDL_WINDOWS, "C:\\Windows");
-  sim::ScopedMachine machine(builder);
-  ASSERT_TRUE(Write("S", "k", "v", "vlxtest.ini"));
-  EXPECT_EQ(machine.ReadFile("C:\\Windows\\vlxtest.ini"), "[S]\r\nk=v\r\n");
-  EXPECT_EQ(Get("S", "k", "", 64, "VLXTEST.INI").result, 1u);
 }
 
 TEST(ProfileSim, TwoThreadsWritingOneFileLoseNothing) {

@@ -10,6 +10,7 @@
 #include "config/SQLiteTable3.h"
 #include "platform/Platform.h"
 #include "tests/support/Sandbox.h"
+#include "tests/support/ScoreDb.h"
 
 namespace {
 
@@ -36,13 +37,10 @@ class RawDb {
 };
 
 void MakeScoreDb(const std::string& path) {
-  RawDb db(path);
-  db.Exec(
-      "CREATE TABLE process (process TEXT, corporation TEXT, productname TEXT, suggest FLOAT, "
-      "userSubmit INTEGER);"
-      "INSERT INTO process VALUES ('game.exe', 'Trevanic', 'Game', 85.5, NULL);"
-      "INSERT INTO process VALUES ('updater.exe', 'O''Brien Ltd', 'Tool''s Box', 90, 1);"
-      "INSERT INTO process VALUES ('störung.exe', 'Ärger GmbH', 'Prüfer', 79.9, 0);");
+  test::WriteScoreDb(plat::NativeFilePath(path),
+                     {{"game.exe", "Trevanic", "Game", 85.5, std::nullopt},
+                      {"updater.exe", "O'Brien Ltd", "Tool's Box", 90, 1},
+                      {"störung.exe", "Ärger GmbH", "Prüfer", 79.9, 0}});
 }
 
 // Runs `body`, which must raise ESQLiteException; returns it.

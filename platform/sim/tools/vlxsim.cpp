@@ -335,7 +335,7 @@ void ShowDesktop(const sim::Machine& m) {
 }
 
 // What the program did: its messages to other programs' windows, shell calls,
-// message boxes, data-channel calls and its exit code.
+// message boxes, calls of stand-in libraries and its exit code.
 void ShowProgram(const sim::Machine& m) {
   for (const sim::LoggedMessage& x : m.messageLog)
     std::printf("tick %llu %-6s message %u (0x%04X) wParam %llu lParam %lld to %s\n",
@@ -347,8 +347,13 @@ void ShowProgram(const sim::Machine& m) {
                 c.parameters.c_str(), c.directory.c_str(), c.show);
   for (const sim::MessageBoxCall& b : m.messageBoxes)
     std::printf("message box \"%s\": %s (type 0x%X)\n", b.caption.c_str(), b.text.c_str(), b.type);
-  for (const sim::DataChannelCall& d : m.dataChannel)
-    std::printf("data channel %s: %s\n", d.channel.c_str(), d.text.c_str());
+  for (const sim::LibraryCall& c : m.calls) {
+    std::string arguments;
+    for (const std::string& a : c.arguments)
+      arguments += (arguments.empty() ? "" : ", ") + a;
+    std::printf("call %s %s(%s) = %lld\n", c.library.c_str(), c.function.c_str(), arguments.c_str(),
+                static_cast<long long>(c.result));
+  }
   if (m.exitCode) std::printf("exit code %u\n", *m.exitCode);
 }
 
