@@ -11,6 +11,7 @@
 
 #include "platform/Text.h"
 #include "platform/sim/SimInternal.h"
+#include "platform/sim/SimTweaksFile.h"
 
 namespace sim {
 
@@ -1324,6 +1325,8 @@ bool ParseWindow(const Section& sec, Machine& m, std::string& error) {
       w.caption = v;
     } else if (e.name == "present") {
       if (!Bool(e, v, w.present, error)) return false;
+    } else if (ParseWindowKey(FileEntry{e.name, v}, w, error)) {
+      if (!error.empty()) return error = At(e.line, error), false;
     } else {
       return UnknownKey(sec, e, error);
     }
@@ -1337,8 +1340,33 @@ void WriteWindow(const Machine& m, std::string& out) {
     out += "\n[window " + ValueText(w.className) + "]\n";
     Line(out, "caption", ValueText(w.caption));
     Line(out, "present", YesNo(w.present));
+    for (const FileEntry& e : WindowKeys(w))
+      Line(out, e.name, ValueText(e.value));
   }
 }
+
+// [memory], [clipboard], [random]: kept by SimTweaksFile.cpp.
+bool ParseTweaks(const Section& sec, Machine& m, std::string& error) {
+  std::vector<FileEntry> entries;
+  for (const Entry& e : sec.entries) {
+    std::string v;
+    if (!Value(e, v, error)) return false;
+    entries.push_back(FileEntry{e.name, v});
+  }
+  if (ParseTweakSection(sec.kind, entries, m, error)) return true;
+  error = At(sec.line, error);
+  return false;
+}
+
+void WriteTweaks(const Machine& m, std::string& out) {
+  for (const auto& [kind, entries] : TweakSections(m)) {
+    out += "\n[" + kind + "]\n";
+    for (const FileEntry& e : entries)
+      Line(out, e.name, ValueText(e.value));
+  }
+}
+
+void WrittenWithMemory(const Machine&, std::string&) {}
 
 bool ParseMessage(const Section& sec, Machine& m, std::string& error) {
   LoggedMessage msg;
@@ -1496,6 +1524,9 @@ const Kind kKinds[] = {
     {"shell", ParseShell, WriteShell},
     {"messagebox", ParseMessageBox, WriteMessageBox},
     {"datachannel", ParseDataChannel, WriteDataChannel},
+    {"memory", ParseTweaks, WriteTweaks},
+    {"clipboard", ParseTweaks, WrittenWithMemory},
+    {"random", ParseTweaks, WrittenWithMemory},
 };
 
 const Kind* FindKind(const std::string& name) {
