@@ -151,7 +151,14 @@ std::vector<FileSection> TweakSections(const Machine& m) {
   for (uint32_t pid : m.memory.trims)
     list += (list.empty() ? "" : ", ") + std::to_string(pid);
   if (!list.empty()) memory.second.push_back({"trims", list});
-  out.push_back(std::move(memory));
+  const plat::MemoryStatus& d = MachineMemory().status;
+  const plat::MemoryStatus& f = m.memory.status;
+  const bool defaults = f.memoryLoad == d.memoryLoad && f.totalPhys == d.totalPhys &&
+                        f.availPhys == d.availPhys && f.totalPageFile == d.totalPageFile &&
+                        f.availPageFile == d.availPageFile && f.totalVirtual == d.totalVirtual &&
+                        f.availVirtual == d.availVirtual;
+  if (!defaults || !m.memory.script.empty() || !m.memory.trims.empty())
+    out.push_back(std::move(memory));
   if (!m.clipboard.formats.empty() || !m.clipboard.heldBy.empty()) {
     list.clear();
     for (const std::string& f : m.clipboard.formats)

@@ -234,6 +234,24 @@ TEST(Tweaks, GameDesktopHidesAndARestoreShowsOnlyWindowsOfTheRecordedClass) {
   EXPECT_EQ(Text(m, kTemp), "");
 }
 
+TEST(Tweaks, MachineFileKeepsMemoryClipboardRandomAndWindowState) {
+  sim::Machine m;
+  m.memory.status.totalPhys = 2;
+  m.memory.script = {{4, 1}, {4, 3}};
+  m.memory.trims = {21, 24};
+  m.clipboard = {{"CF_TEXT", "CF_BITMAP"}, "Notepad", false};
+  m.randomValue = 7;
+  m.windows = {Win("Progman", 30, 0), Win("SHELLDLL_DefView", 30, -5, true, "Progman")};
+  m.windows[1].visible = false;
+  m.windows[1].lastShow = 0;
+  sim::Machine back;
+  std::string error;
+  ASSERT_TRUE(sim::Parse(sim::Serialize(m), back, error)) << error;
+  EXPECT_EQ(sim::Serialize(back), sim::Serialize(m));
+  EXPECT_EQ(back.memory.script, m.memory.script);
+  EXPECT_EQ(back.windows[1].parent, "Progman");
+}
+
 // A whole program run in a process of its own; the machine as it left it.
 struct ProgramRun {
   ProgramRun(sim::MachineBuilder&& b, std::vector<std::string> args) : home(std::move(b)) {
