@@ -234,6 +234,19 @@ TEST(Tweaks, GameDesktopHidesAndARestoreShowsOnlyWindowsOfTheRecordedClass) {
   EXPECT_EQ(Text(m, kTemp), "");
 }
 
+TEST(Tweaks, GameDesktopHidesNoWindowWhileTheGameListIsBusy) {
+  Session session;
+  sim::ScopedMachine m{Desktop(With("Game Desktop=1\r\n"))};
+  InitConfigGlobals(false);
+  TSessionShareMemory host;
+  const plat::Handle lock = plat::OpenEventW(kSessionEventName);
+  ASSERT_EQ(plat::WaitForSingleObject(lock, 0), plat::kWAIT_OBJECT_0);  // the host holds it
+  auto desk = Module<TGameDesk>();
+  EXPECT_TRUE(desk.Boost());
+  EXPECT_EQ(Visible(m.machine()), (std::vector<bool>{true, false, true, true, true, true, true}));
+  plat::CloseHandle(lock);
+}
+
 TEST(Tweaks, MachineFileKeepsMemoryClipboardRandomAndWindowState) {
   sim::Machine m;
   m.memory.status.totalPhys = 2;
