@@ -121,6 +121,7 @@ void TfrmMiniBoost::FormCreate() {
   if (Param(2) == "-hide") {
     gBoost->PrepareProgress();
     SendTrayMessage(kMsgTrayDisableMenu, 0, 0);
+    gBoost->ExitGameDesktop();  // before the restore pass, which deletes its records
     gBoost->Restore();
   }
   LogRun("ChangeLan");

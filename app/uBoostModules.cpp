@@ -7,11 +7,14 @@
 // empty slot, skipped by every step.
 #include "app/uBoostModules.h"
 
-#include <random>
-
 #include "config/PBoostLanguage.h"
 #include "modules/process/uPriorityController.h"
 #include "modules/process/uProcessController.h"
+#include "modules/tweaks/uClipbrd.h"
+#include "modules/tweaks/uGameDesk.h"
+#include "modules/tweaks/uGameMode.h"
+#include "modules/tweaks/uMemUsage.h"
+#include "modules/tweaks/uRAMClear.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -37,20 +40,18 @@ TBoostModules DefaultBoostModules() {
     {"fOverClock", {},                            true,  2,   "OverClock",     5,      true,   false, C::None,          S::None,           H::None},
     {"fSvcBoost",  {},                            true,  3,   "Service",       2,      false,  true,  C::DoneCount,     S::None,           H::None},
     {"fProcBoost", Make<TProcessController>(),    true,  4,   "Process",       1,      false,  true,  C::ActionAndDone, S::None,           H::None},
-    {"fRAMClear",  {},                            true,  5,   "RAM",           6,      true,   true,  C::BoostResult,   S::ReleasedMemory, H::None},
-    {"Clipboard",  {},                            false, 6,   "Clipboard",     7,      true,   true,  C::BoostResult,   S::None,           H::None},
+    {"fRAMClear",  Make<TRAMClear>(),             true,  5,   "RAM",           6,      true,   true,  C::BoostResult,   S::ReleasedMemory, H::None},
+    {"Clipboard",  Make<TClipbrd>(),              false, 6,   "Clipboard",     7,      true,   true,  C::BoostResult,   S::None,           H::None},
     {"Power",      {},                            false, 7,   "Power Schemes", 8,      true,   true,  C::BoostResult,   S::None,           H::PowerSchText},
     {"AutoUpdate", {},                            false, 8,   "AutoUpdate",    9,      true,   true,  C::BoostResult,   S::None,           H::None},
     {"Priority",   Make<TPriorityController>(),   false, 0,   "",              0,      false,  true,  C::None,          S::None,           H::None},
     {"Monitor",    {},                            false, 1,   "Monitor",       4,      true,   true,  C::None,          S::None,           H::None},
-    {"GameMode",   {},                            false, 9,   "GameMode",      3,      true,   true,  C::BoostResult,   S::None,           H::None},
-    {"GameDesk",   {},                            false, 0,   "",              0,      false,  false, C::None,          S::ExtraItem,      H::GameDesktopExit},
+    {"GameMode",   Make<TGameMode>(),             false, 9,   "GameMode",      3,      true,   true,  C::BoostResult,   S::None,           H::None},
+    {"GameDesk",   Make<TGameDesk>(),             false, 0,   "",              0,      false,  false, C::None,          S::ExtraItem,      H::GameDesktopExit},
   };
   // clang-format on
   m.GetMessage = [](const std::string& key, const std::string& def) { return GetMsg(key, def); };
-  m.Random = [](int32_t range) {
-    std::mt19937 generator(static_cast<uint32_t>(plat::GetTickCount64()));
-    return static_cast<int32_t>(std::uniform_int_distribution<int32_t>(0, range - 1)(generator));
-  };
+  m.MakeMemorySampler = [] { return std::make_unique<TMemUsage>(); };
+  m.Random = [](int32_t range) { return plat::Random(range); };
   return m;
 }

@@ -199,4 +199,25 @@ using DataStateFunc = int32_t(VLX_STDCALL*)(const char16_t* channel, const char1
                                             int32_t textBytes, void* reply,
                                             uint32_t* replyCapacity);
 
+// ---------------------------------------------------------------- windows of other programs
+// EnumWindows: visits every top-level window until visit returns false.
+bool EnumWindows(const std::function<bool(Hwnd)>& visit);
+bool IsWindow(Hwnd hwnd);
+// GetClassNameW / GetWindowTextW with a buffer of capacity characters (with the terminator).
+std::string GetClassNameW(Hwnd hwnd, int capacity = 260);
+std::string GetWindowTextW(Hwnd hwnd, int capacity = 260);
+// GetWindowRect in screen coordinates.
+bool GetWindowRect(Hwnd hwnd, Rect& rect);
+// FindWindowExW: a child of parent after childAfter (0: the first); absent class or
+// caption match any.
+Hwnd FindWindowExW(Hwnd parent, Hwnd childAfter, const std::optional<std::string>& className,
+                   const std::optional<std::string>& caption);
+inline constexpr int kSW_SHOWNA = 8;
+
+// ---------------------------------------------------------------- clipboard
+// OpenClipboard fails (ERROR_ACCESS_DENIED) while another window holds it open.
+bool OpenClipboard(Hwnd owner);
+bool EmptyClipboard();
+bool CloseClipboard();
+
 }  // namespace plat

@@ -280,4 +280,27 @@ bool CreateProcessWithTokenW(Handle token, const std::string& applicationName,
                              const std::string& commandLine, const std::string& currentDirectory,
                              int show, uint32_t& pid);
 
+// ---------------------------------------------------------------- memory
+struct MemoryStatus {       // MEMORYSTATUSEX, sizes in bytes
+  uint32_t memoryLoad = 0;  // percentage of physical memory in use
+  uint64_t totalPhys = 0, availPhys = 0;
+  uint64_t totalPageFile = 0, availPageFile = 0;
+  uint64_t totalVirtual = 0, availVirtual = 0;
+};
+// GlobalMemoryStatusEx, looked up in kernel32 by name on first use. False when the
+// function is missing (status stays zero) or fails.
+bool GlobalMemoryStatusEx(MemoryStatus& status);
+// SetProcessWorkingSetSize on an opened process (PROCESS_SET_QUOTA); both sizes -1
+// remove as many pages as possible from its working set.
+bool SetProcessWorkingSetSize(Handle process, intptr_t minimumBytes, intptr_t maximumBytes);
+
+// ---------------------------------------------------------------- errors as text
+// The system's message for an error code (FormatMessageW, without the line break).
+std::string SysErrorMessage(uint32_t code);
+
+// ---------------------------------------------------------------- random numbers
+// A uniform whole number from 0 to range - 1 (0 when range < 1): a clock-seeded
+// generator on Windows, the machine's fixed value on the sim.
+int32_t Random(int32_t range);
+
 }  // namespace plat

@@ -327,7 +327,16 @@ MachineBuilder& MachineBuilder::LocalTime(double serial) {
 
 MachineBuilder& MachineBuilder::Window(const std::string& className, const std::string& caption,
                                        bool present) {
-  machine_->windows.push_back(MachineWindow{className, caption, present});
+  MachineWindow w;
+  w.className = className;
+  w.caption = caption;
+  w.present = present;
+  machine_->windows.push_back(std::move(w));
+  return *this;
+}
+
+MachineBuilder& MachineBuilder::Window(const MachineWindow& window) {
+  machine_->windows.push_back(window);
   return *this;
 }
 

@@ -214,6 +214,22 @@ size_t OwnWindowCount() {
   return D().windows.size();
 }
 
+std::vector<OwnWindowFacts> OwnWindows() {
+  std::lock_guard<std::mutex> lk(sched::Lock());
+  std::vector<OwnWindowFacts> out;
+  for (auto& [hwnd, w] : D().windows)
+    out.push_back(OwnWindowFacts{hwnd, w->className, w->caption, w->visible, w->iconic});
+  return out;
+}
+
+uint64_t MachineWindowHandle(size_t index) {
+  return kMachineWindowBase + 16 * index;
+}
+
+int MachineWindowIndex(const Machine& m, plat::Hwnd hwnd) {
+  return MachineIndex(m, hwnd);
+}
+
 }  // namespace sim
 
 namespace plat {
@@ -276,7 +292,8 @@ Hwnd FindWindowW(const std::optional<std::string>& className,
   sim::Op op;
   const auto& windows = op.m().windows;
   for (size_t i = 0; i < windows.size(); ++i)
-    if (windows[i].present && matches(windows[i].className, windows[i].caption))
+    if (windows[i].present && windows[i].parent.empty() &&
+        matches(windows[i].className, windows[i].caption))
       return sim::kMachineWindowBase + 16 * i;
   return 0;
 }
@@ -390,9 +407,12 @@ void PostQuitMessage(int exitCode) {
 }
 
 bool ShowWindow(Hwnd hwnd, int command) {
-  std::lock_guard<std::mutex> lk(sim::sched::Lock());
+  std::unique_lock<std::mutex> lk(sim::sched::Lock());
   auto w = sim::FindOwn(hwnd);
-  if (!w) return false;
+  if (!w) {
+    lk.unlock();
+    return sim::ShowMachineWindow(hwnd, command);
+  }
   const bool was = w->visible;
   if (command == kSW_HIDE) {
     w->visible = false;
@@ -408,21 +428,30 @@ bool ShowWindow(Hwnd hwnd, int command) {
 }
 
 bool IsWindowVisible(Hwnd hwnd) {
-  std::lock_guard<std::mutex> lk(sim::sched::Lock());
-  auto w = sim::FindOwn(hwnd);
-  return w && w->visible;
+  {
+    std::lock_guard<std::mutex> lk(sim::sched::Lock());
+    if (auto w = sim::FindOwn(hwnd)) return w->visible;
+  }
+  const auto facts = sim::MachineWindowFacts(hwnd);
+  return facts && facts->visible;
 }
 
 bool IsIconic(Hwnd hwnd) {
-  std::lock_guard<std::mutex> lk(sim::sched::Lock());
-  auto w = sim::FindOwn(hwnd);
-  return w && w->iconic;
+  {
+    std::lock_guard<std::mutex> lk(sim::sched::Lock());
+    if (auto w = sim::FindOwn(hwnd)) return w->iconic;
+  }
+  const auto facts = sim::MachineWindowFacts(hwnd);
+  return facts && facts->iconic;
 }
 
 bool InvalidateRect(Hwnd hwnd) {
-  std::lock_guard<std::mutex> lk(sim::sched::Lock());
+  std::unique_lock<std::mutex> lk(sim::sched::Lock());
   auto w = sim::FindOwn(hwnd);
-  if (!w) return false;
+  if (!w) {
+    lk.unlock();
+    return sim::MachineWindowFacts(hwnd).has_value();
+  }
   w->invalid = true;
   sim::sched::Kick();
   return true;
@@ -468,7 +497,7 @@ uint32_t GetWindowThreadProcessId(Hwnd hwnd, uint32_t* processId) {
   }
   sim::Op op;
   const int index = sim::MachineIndex(op.m(), hwnd);
-  if (index < 0) {
+  if (index < 0 || !op.m().windows[static_cast<size_t>(index)].present) {
     sim::SetError(1400);
     return 0;
   }

@@ -98,11 +98,44 @@ struct Process {
 };
 
 // A top-level window of another program ("[window <class>]" in the machine file).
+// Its handle follows from its place in the list, so it stays the same across runs.
 struct MachineWindow {
   std::string className;
   std::string caption;
-  bool present = true;  // FindWindowW finds it
-  uint32_t pid = 0;     // the process that owns it (GetWindowThreadProcessId)
+  bool present = true;  // FindWindowW finds it; false: the handle names no window
+  uint32_t pid = 0;     // owning process (GetWindowThreadProcessId)
+  bool visible = true;
+  bool iconic = false;                           // minimised
+  int left = 0, top = 0, right = 0, bottom = 0;  // screen rectangle
+  // Class of the parent window (the first window of that class): a child window,
+  // which EnumWindows does not visit and FindWindowExW finds. Empty: top-level.
+  std::string parent;
+  int lastShow = -1;  // the last ShowWindow command (-1: none)
+};
+
+// The handle of the machine's window at index (its place in Machine::windows).
+uint64_t MachineWindowHandle(size_t index);
+
+// Memory figures (GlobalMemoryStatusEx). Each call first takes the next scripted
+// (total physical, available physical) pair, when there is one, into the figures.
+struct MachineMemory {
+  plat::MemoryStatus status{35,
+                            17179869184ull,
+                            11166914969ull,
+                            19595788288ull,
+                            12884901888ull,
+                            140737488224256ull,
+                            140733193388032ull};
+  std::vector<std::pair<uint64_t, uint64_t>> script;
+  std::vector<uint32_t> trims;  // pids whose working sets were trimmed, in order
+};
+
+// The clipboard: the formats it holds and the window of another program that holds
+// it open (empty: nobody).
+struct MachineClipboard {
+  std::vector<std::string> formats;
+  std::string heldBy;
+  bool openByProgram = false;  // this program opened it (not persisted)
 };
 // A message this program sent or posted to a window of another program.
 struct LoggedMessage {
@@ -221,6 +254,10 @@ struct Machine {
   int taskbarHeight = 40;       // the work area is the screen less the taskbar at the bottom
   bool hasDpiFunctions = true;  // IsProcessDPIAware, shcore's DPI awareness functions
   int dpiAwareness = 0;         // PROCESS_DPI_AWARENESS of this program (not persisted)
+
+  MachineMemory memory;
+  MachineClipboard clipboard;
+  int32_t randomValue = 0;  // what plat::Random gives (less than its range)
 
   // Debug output (OutputDebugStringW), not persisted.
   std::vector<std::string> debugOutput;
@@ -371,6 +408,8 @@ class MachineBuilder {
   // A top-level window of another program (FindWindowW finds it when present).
   MachineBuilder& Window(const std::string& className, const std::string& caption,
                          bool present = true);
+  // A window of another program with its state (owner, visibility, rectangle, parent).
+  MachineBuilder& Window(const MachineWindow& window);
   MachineBuilder& MessageBoxAnswer(int answer);
   // Free-form change before building.
   MachineBuilder& With(const std::function<void(Machine&)>& change);

@@ -16,6 +16,7 @@
 
 #include "platform/Text.h"
 #include "platform/sim/SimInternal.h"
+#include "platform/sim/SimTweaksFile.h"
 
 namespace sim {
 
@@ -1432,10 +1433,59 @@ const Fields<MachineWindow>& WindowFields() {
   static const auto* fields = new Fields<MachineWindow>{
       TextField<MachineWindow>("caption", VLX_MEMBER(caption)),
       YesNoField<MachineWindow>("present", VLX_MEMBER(present)),
-      NumberField<MachineWindow>("pid", VLX_MEMBER(pid), Omit::AtDefault),
   };
   return *fields;
 }
+
+// [window CLASS]: the fields above, then the window's state (owner, visibility,
+// rectangle, parent), kept by SimTweaksFile.cpp.
+bool ParseWindow(const Section& sec, Machine& m, std::string& error) {
+  MachineWindow w;
+  w.className = sec.arg;
+  const auto state = [&w](const Entry& e, const std::string& v, std::string& err) {
+    if (!ParseWindowKey(FileEntry{e.name, v}, w, err)) {
+      err = At(e.line, "[window] has no '" + e.name + "'");
+      return false;
+    }
+    if (!err.empty()) return err = At(e.line, err), false;
+    return true;
+  };
+  if (!ReadFields(WindowFields(), sec, w, error, state)) return false;
+  m.windows.push_back(std::move(w));
+  return true;
+}
+
+void WriteWindow(const Machine& m, std::string& out) {
+  for (const MachineWindow& w : m.windows) {
+    out += "\n[window " + ValueText(w.className) + "]\n";
+    WriteFields(WindowFields(), w, out);
+    for (const FileEntry& e : WindowKeys(w))
+      Line(out, e.name, ValueText(e.value));
+  }
+}
+
+// [memory], [clipboard], [random]: kept by SimTweaksFile.cpp; the first writes all three.
+bool ParseTweaks(const Section& sec, Machine& m, std::string& error) {
+  std::vector<FileEntry> entries;
+  for (const Entry& e : sec.entries) {
+    std::string v;
+    if (!Value(e, v, error)) return false;
+    entries.push_back(FileEntry{e.name, v});
+  }
+  if (ParseTweakSection(sec.kind, entries, m, error)) return true;
+  error = At(sec.line, error);
+  return false;
+}
+
+void WriteTweaks(const Machine& m, std::string& out) {
+  for (const auto& [kind, entries] : TweakSections(m)) {
+    out += "\n[" + kind + "]\n";
+    for (const FileEntry& e : entries)
+      Line(out, e.name, ValueText(e.value));
+  }
+}
+
+void WrittenWithMemory(const Machine&, std::string&) {}
 
 const Fields<LoggedMessage>& MessageFields() {
   static const auto* fields = new Fields<LoggedMessage>{
@@ -1550,11 +1600,14 @@ const std::vector<Kind>& Kinds() {
       {"process", ParseProcess, WriteProcess},
       {"library", ParseLibrary, WriteLibrary},
       {"desktop", ParseDesktop, WriteDesktop},
-      RecordKind("window", &Machine::windows, WindowFields(), &MachineWindow::className),
+      {"window", ParseWindow, WriteWindow},
       RecordKind("message", &Machine::messageLog, MessageFields()),
       RecordKind("shell", &Machine::shellCalls, ShellFields()),
       RecordKind("messagebox", &Machine::messageBoxes, MessageBoxFields()),
       RecordKind("call", &Machine::calls, CallFields()),
+      {"memory", ParseTweaks, WriteTweaks},
+      {"clipboard", ParseTweaks, WrittenWithMemory},
+      {"random", ParseTweaks, WrittenWithMemory},
   };
   return *kinds;
 }

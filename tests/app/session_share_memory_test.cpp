@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "app/uSessionShareMemory.h"
+#include "diag/uSessionShareMemory.h"
 #include "platform/Gui.h"
 #include "platform/Platform.h"
 #include "tests/support/Sandbox.h"

@@ -20,6 +20,14 @@ sim::MachineBuilder WithStandIn(std::vector<int64_t> results) {
   return b;
 }
 
+sim::MachineWindow Window(const std::string& className, const std::string& caption, bool present) {
+  sim::MachineWindow w;
+  w.className = className;
+  w.caption = caption;
+  w.present = present;
+  return w;
+}
+
 TEST(SimShell, ShellExecuteAndMessageBoxAreRecorded) {
   sim::ScopedMachine machine{
       sim::MachineBuilder().With([](sim::Machine& m) { m.messageBoxAnswer = 2; })};
@@ -86,8 +94,8 @@ TEST(SimShell, CommandLineIsTheQuotedProgramPathUnlessSet) {
 
 TEST(SimShell, MachineFileKeepsTheDesktopAndWhatTheProgramDid) {
   sim::Machine m;
-  m.windows.push_back(sim::MachineWindow{"TfrmVelmorixMain", "Velmorix Game Booster", true});
-  m.windows.push_back(sim::MachineWindow{"Tray Window", "", false});
+  m.windows.push_back(Window("TfrmVelmorixMain", "Velmorix Game Booster", true));
+  m.windows.push_back(Window("Tray Window", "", false));
   m.messageLog.push_back(sim::LoggedMessage{"TfrmVelmorixMain", 0x0405, 1, -2, true, 5000180});
   m.shellCalls.push_back(sim::ShellCall{"open", "C:\\a b\\vxtray.exe", "-x", "C:\\a b\\", 1});
   m.messageBoxes.push_back(sim::MessageBoxCall{"Line one\nline two", "Velmora", 0x10});
@@ -125,9 +133,8 @@ TEST(SimShell, MachineFileKeepsTheDesktopAndWhatTheProgramDid) {
 }
 
 TEST(SimProgram, ExitProcessEndsTheChildAndTheMachineKeepsItsCode) {
-  test::SimHome home{sim::MachineBuilder().With([](sim::Machine& m) {
-    m.windows.push_back(sim::MachineWindow{"TfrmVelmorixMain", "Velmorix", true});
-  })};
+  test::SimHome home{sim::MachineBuilder().With(
+      [](sim::Machine& m) { m.windows.push_back(Window("TfrmVelmorixMain", "Velmorix", true)); })};
   const test::ProgramResult result = test::RunSimProgram(home.dir(), [] {
     plat::Sleep(1000);
     const plat::Hwnd host = plat::FindWindowW("TfrmVelmorixMain", std::nullopt);

@@ -329,9 +329,33 @@ void ShowDesktop(const sim::Machine& m) {
               m.screenWidth, m.screenHeight - m.taskbarHeight, m.taskbarHeight, m.logPixelsY,
               m.hasDpiFunctions ? "present" : "missing", m.foregroundLockTimeout);
   std::printf("message boxes answer %d\n", m.messageBoxAnswer);
-  for (const sim::MachineWindow& w : m.windows)
-    std::printf("window %-24s \"%s\"%s\n", w.className.c_str(), w.caption.c_str(),
+  for (size_t i = 0; i < m.windows.size(); ++i) {
+    const sim::MachineWindow& w = m.windows[i];
+    std::printf("window %-24s \"%s\" handle %llu%s", w.className.c_str(), w.caption.c_str(),
+                static_cast<unsigned long long>(sim::MachineWindowHandle(i)),
                 w.present ? "" : " [not present]");
+    if (w.pid) std::printf(", process %u", w.pid);
+    if (!w.parent.empty()) std::printf(", child of %s", w.parent.c_str());
+    std::printf(", %s%s, at %d,%d-%d,%d", w.visible ? "visible" : "hidden",
+                w.iconic ? " minimised" : "", w.left, w.top, w.right, w.bottom);
+    if (w.lastShow >= 0) std::printf(", last shown with %d", w.lastShow);
+    std::printf("\n");
+  }
+  std::string formats;
+  for (const std::string& f : m.clipboard.formats)
+    formats += (formats.empty() ? "" : ", ") + f;
+  std::printf("clipboard %s%s%s\n", formats.empty() ? "empty" : formats.c_str(),
+              m.clipboard.heldBy.empty() ? "" : ", held open by ", m.clipboard.heldBy.c_str());
+  const plat::MemoryStatus& s = m.memory.status;
+  std::printf(
+      "memory physical %llu of %llu bytes free, load %u%%, page file %llu of %llu, "
+      "virtual %llu of %llu; %zu scripted figures to come\n",
+      static_cast<unsigned long long>(s.availPhys), static_cast<unsigned long long>(s.totalPhys),
+      s.memoryLoad, static_cast<unsigned long long>(s.availPageFile),
+      static_cast<unsigned long long>(s.totalPageFile),
+      static_cast<unsigned long long>(s.availVirtual),
+      static_cast<unsigned long long>(s.totalVirtual), m.memory.script.size());
+  std::printf("random value %d\n", m.randomValue);
 }
 
 // What the program did: its messages to other programs' windows, shell calls,
@@ -354,6 +378,8 @@ void ShowProgram(const sim::Machine& m) {
     std::printf("call %s %s(%s) = %lld\n", c.library.c_str(), c.function.c_str(), arguments.c_str(),
                 static_cast<long long>(c.result));
   }
+  for (uint32_t pid : m.memory.trims)
+    std::printf("working set of process %u trimmed\n", pid);
   if (m.exitCode) std::printf("exit code %u\n", *m.exitCode);
 }
 

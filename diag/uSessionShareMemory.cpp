@@ -1,4 +1,4 @@
-#include "app/uSessionShareMemory.h"
+#include "diag/uSessionShareMemory.h"
 
 #include <algorithm>
 #include <cstring>
@@ -22,15 +22,21 @@ TSessionShareMemory::~TSessionShareMemory() {
 
 std::vector<uint32_t> TSessionShareMemory::ReadProcessIds() {
   std::vector<uint32_t> ids;
-  if (!fView || !fEvent) return ids;
-  if (plat::WaitForSingleObject(fEvent, 1000) != plat::kWAIT_OBJECT_0) return ids;
+  TryReadProcessIds(ids);
+  return ids;
+}
+
+bool TSessionShareMemory::TryReadProcessIds(std::vector<uint32_t>& ids) {
+  ids.clear();
+  if (!fView || !fEvent) return false;
+  if (plat::WaitForSingleObject(fEvent, 1000) != plat::kWAIT_OBJECT_0) return false;
   uint32_t count = 0;
   std::memcpy(&count, fView, sizeof count);
   count = std::min(count, kSessionMaxEntries);
   ids.resize(count);
   std::memcpy(ids.data(), static_cast<const unsigned char*>(fView) + 4, count * sizeof(uint32_t));
   plat::SetEvent(fEvent);
-  return ids;
+  return true;
 }
 
 uint32_t TSessionShareMemory::Lookup(uint32_t Pid) {

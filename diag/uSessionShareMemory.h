@@ -1,5 +1,5 @@
 // The host's list of running game processes, shared through a named file mapping
-// guarded by a named event.
+// guarded by a named event. Written by the host, read by the game desktop module.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +23,8 @@ class TSessionShareMemory {
   bool Valid() const { return fView != nullptr; }
   // The valid process identifiers; empty when the lock is not had within 1000 ms.
   std::vector<uint32_t> ReadProcessIds();
+  // The same, false (and Ids empty) when the list could not be read in time.
+  bool TryReadProcessIds(std::vector<uint32_t>& Ids);
   // 1 + the index of the first valid entry equal to Pid, or 0.
   uint32_t Lookup(uint32_t Pid);
 

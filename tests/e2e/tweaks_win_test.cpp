@@ -1,0 +1,89 @@
+// The memory, clipboard and Game Mode modules of a real boost and restore: records,
+// the clipboard, the Game Mode value and the summary's formats (Wine's memory figures
+// are the host's and its working-set trims change nothing, so figures are not checked).
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <regex>
+
+#include "tests/e2e/e2e_fixture.h"
+
+namespace {
+
+const wchar_t kGameBar[] = L"Software\\Microsoft\\GameBar";
+const wchar_t kGameMode[] = L"AutoGameModeEnabled";
+
+class Tweaks : public e2e::E2eFixture {
+ protected:
+  void TearDown() override {
+    GameMode(std::nullopt, true);
+    e2e::E2eFixture::TearDown();
+  }
+  // Game Mode's value: -1 when absent.
+  static int64_t GameMode(std::optional<DWORD> set = std::nullopt, bool remove = false) {
+    HKEY key = nullptr;
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, kGameBar, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                          nullptr) != ERROR_SUCCESS)
+      return -2;
+    if (set) ::RegSetValueExW(key, kGameMode, 0, REG_DWORD, reinterpret_cast<BYTE*>(&*set), 4);
+    if (remove) ::RegDeleteValueW(key, kGameMode);
+    DWORD value = 0, size = sizeof value, type = 0;
+    const LONG rc =
+        ::RegQueryValueExW(key, kGameMode, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+    ::RegCloseKey(key);
+    return rc == ERROR_SUCCESS ? static_cast<int64_t>(value) : -1;
+  }
+  static void PutText() {
+    ASSERT_TRUE(::OpenClipboard(nullptr));
+    ::EmptyClipboard();
+    HGLOBAL mem = ::GlobalAlloc(GMEM_MOVEABLE, 8);
+    std::memcpy(::GlobalLock(mem), L"abc", 8);
+    ::GlobalUnlock(mem);
+    ASSERT_NE(::SetClipboardData(CF_UNICODETEXT, mem), nullptr);
+    ::CloseClipboard();
+  }
+};
+
+TEST_F(Tweaks, BoostEmptiesTheClipboardSwitchesGameModeAndWritesTheSummary) {
+  PutText();
+  ASSERT_EQ(GameMode(0), 0);
+  EXPECT_EQ(RunProgram("-game"), 0u);
+  EXPECT_FALSE(::IsClipboardFormatAvailable(CF_UNICODETEXT));
+  EXPECT_EQ(GameMode(), 1);
+  const std::string temp = DataText("Temp.ini");
+  EXPECT_TRUE(std::regex_search(
+      temp, std::regex("\\[RAM\\]\r\nClear=1\r\nReleased=([0-9]+ Byte|[0-9]+\\.[0-9] [KMG]B)\r\n")))
+      << temp;
+  EXPECT_NE(temp.find("[Clipbrd]\r\nClear=1\r\n"), std::string::npos) << temp;
+  EXPECT_NE(temp.find("[GameMode]\r\nGameMode=1\r\n"), std::string::npos) << temp;
+  EXPECT_TRUE(std::regex_search(
+      temp, std::regex("\\[Chart\\]\r\nBefore=[0-9]+\\.[0-9]\r\nAfter=[0-9]+\\.[0-9]\r\n"
+                       "\\[PERFORMANCE\\]\r\nTotalPercent=[0-9]+\r\nCPUPercent=[0-9]+\r\n$")))
+      << temp;
+  EXPECT_EQ(DataText("Logs\\Boost.txt"), temp);
+
+  EXPECT_EQ(RunProgram("-normal"), 0u);
+  EXPECT_EQ(GameMode(), 0);
+  EXPECT_FALSE(DataExists("Temp.ini"));
+}
+
+TEST_F(Tweaks, HeldClipboardIsLoggedAndAbsentGameModeNeverCreated) {
+  PutText();
+  GameMode(std::nullopt, true);
+  // Held open by a window of this process during the boost.
+  HWND holder =
+      ::CreateWindowExW(0, L"STATIC", L"holder", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(::OpenClipboard(holder));
+  EXPECT_EQ(RunProgram("-game"), 0u);
+  ::CloseClipboard();
+  ::DestroyWindow(holder);
+  EXPECT_TRUE(::IsClipboardFormatAvailable(CF_UNICODETEXT));
+  EXPECT_EQ(GameMode(), -1);
+  const std::string temp = DataText("Temp.ini");
+  EXPECT_EQ(temp.find("[Clipbrd]"), std::string::npos) << temp;
+  EXPECT_EQ(temp.find("[GameMode]"), std::string::npos) << temp;
+  const std::string errors = DataText("Logs\\VlxMiniException.log");
+  EXPECT_NE(errors.find("TClipbrd.Boost : Cannot open clipboard: "), std::string::npos) << errors;
+}
+
+}  // namespace
