@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "config/UnitGAConfig.h"
 #include "platform/FileUtil.h"
@@ -31,6 +32,11 @@ TEST(SettingsFirstRun, EnglishUsSystemGetsFahrenheitAndTheFirstRunKeys) {
   EXPECT_EQ(GConfig->FWarnTempVGA, 194);
   EXPECT_EQ(GConfig->FWarnTempBoard, 176);
   EXPECT_EQ(GConfig->FWarnTempHD, 140);
+  // The default hot keys: Ctrl+Alt+B boosts, Ctrl+Alt+R restores.
+  EXPECT_EQ(std::make_pair(GConfig->FBoostHootKey1, GConfig->FBoostHootKey2),
+            std::make_pair(66, 3));
+  EXPECT_EQ(std::make_pair(GConfig->FRestoreHootKey1, GConfig->FRestoreHootKey2),
+            std::make_pair(82, 3));
   EXPECT_EQ(GInstallDate, kToday);
   EXPECT_EQ(GConfig->FIniFileName, kSettings);
 
