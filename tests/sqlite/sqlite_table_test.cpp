@@ -205,6 +205,10 @@ TEST(SQLiteTable, ColumnsWithoutDeclaredTypeTakeTheFirstValuesType) {
   EXPECT_EQ(t->StringAt(0), "7");
   EXPECT_STREQ(Raised([&] { t->IntegerAt(0); }).what(), "Not an integer or numeric field");
 
+  t = db.QueryTable("select x'0102', NULL");
+  EXPECT_EQ(t->ColumnType(0), Type::Blob);
+  EXPECT_EQ(t->ColumnType(1), Type::Null);
+
   // Blank text holds no statement and gives no rows.
   EXPECT_EQ(db.QueryTable("  -- nothing\n")->RowCount(), 0);
 }
