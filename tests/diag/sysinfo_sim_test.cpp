@@ -386,52 +386,54 @@ bool Running(sim::ScopedMachine& m, uint32_t pid) {
   return false;
 }
 
-TEST(KillProcessSim, LowerCaseNameEndsTheTrayProgram) {
-  sim::ScopedMachine m{sim::MachineBuilder()
-                           .AddProcess(Proc(100, "VlxTray.exe"))
-                           .AddProcess(Proc(200, "notepad.exe"))};
-  EXPECT_TRUE(KillProcessByName("vlxtray.exe"));
-  EXPECT_FALSE(Running(m, 100));
-  EXPECT_TRUE(Running(m, 200));
-  EXPECT_FALSE(KillProcessByName("vlxtray.exe"));  // nothing left to match
-}
-
-TEST(KillProcessSim, EveryMatchEndsAndTheLastDecides) {
+TEST(KillProcessSim, EveryMatchIsEndedAndTheLastDecidesTheResult) {
   sim::Process stuck = Proc(101, "VlxMain.exe");
   stuck.canTerminate = false;
-  sim::ScopedMachine m{sim::MachineBuilder()
-                           .AddProcess(stuck)
-                           .AddProcess(Proc(102, "VLXMAIN.EXE"))
-                           .AddProcess(Proc(103, "explorer.exe"))};
-  EXPECT_TRUE(KillProcessByName("VlxMain.exe"));
-  EXPECT_TRUE(Running(m, 101));
-  EXPECT_FALSE(Running(m, 102));
-  EXPECT_TRUE(Running(m, 103));
-}
-
-TEST(KillProcessSim, LastMatchFailingMakesTheResultFalse) {
   sim::Process locked = Proc(202, "VlxTray.exe");
   locked.canOpen = false;
-  sim::ScopedMachine m{
-      sim::MachineBuilder().AddProcess(Proc(201, "VlxTray.exe")).AddProcess(locked)};
-  EXPECT_FALSE(KillProcessByName("VlxTray.exe"));
-  EXPECT_FALSE(Running(m, 201));
-  EXPECT_TRUE(Running(m, 202));
-}
-
-TEST(KillProcessSim, WholeStoredNameOrBareFileName) {
-  sim::Process full = Proc(300, "C:\\Tools\\Helper.exe");
-  sim::ScopedMachine m{sim::MachineBuilder().AddProcess(full).AddProcess(Proc(301, "Other.exe"))};
-  EXPECT_FALSE(KillProcessByName("C:\\Tools\\Other.exe"));
-  EXPECT_TRUE(KillProcessByName("c:\\tools\\helper.exe"));
-  EXPECT_FALSE(Running(m, 300));
-  EXPECT_TRUE(Running(m, 301));
-}
-
-TEST(KillProcessSim, BareNameMatchesAStoredPath) {
-  sim::ScopedMachine m{sim::MachineBuilder().AddProcess(Proc(400, "D:\\Bin\\Helper.exe"))};
-  EXPECT_TRUE(KillProcessByName("HELPER.EXE"));
-  EXPECT_FALSE(Running(m, 400));
+  const struct {
+    const char* what;
+    std::vector<sim::Process> processes;
+    const char* name;
+    bool result;
+    std::vector<uint32_t> left;
+  } rows[] = {
+      {"name without regard to case",
+       {Proc(100, "VlxTray.exe"), Proc(200, "notepad.exe")},
+       "vlxtray.exe",
+       true,
+       {200}},
+      {"nothing to match", {Proc(200, "notepad.exe")}, "nothere.exe", false, {200}},
+      {"a stuck first match",
+       {stuck, Proc(102, "VLXMAIN.EXE"), Proc(103, "explorer.exe")},
+       "VlxMain.exe",
+       true,
+       {101, 103}},
+      {"the last match failing", {Proc(201, "VlxTray.exe"), locked}, "VlxTray.exe", false, {202}},
+      {"a whole stored path",
+       {Proc(300, "C:\\Tools\\Helper.exe"), Proc(301, "Other.exe")},
+       "c:\\tools\\helper.exe",
+       true,
+       {301}},
+      {"a path is no bare name", {Proc(301, "Other.exe")}, "C:\\Tools\\Other.exe", false, {301}},
+      {"a bare name matches a stored path",
+       {Proc(400, "D:\\Bin\\Helper.exe")},
+       "HELPER.EXE",
+       true,
+       {}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    sim::MachineBuilder b;
+    for (const sim::Process& p : row.processes)
+      b.AddProcess(p);
+    sim::ScopedMachine m{b};
+    EXPECT_EQ(KillProcessByName(row.name), row.result);
+    std::vector<uint32_t> left;
+    for (const sim::Process& p : row.processes)
+      if (Running(m, p.pid)) left.push_back(p.pid);
+    EXPECT_EQ(left, row.left);
+  }
 }
 
 // ---------------------------------------------------------------- byte counts

@@ -1,8 +1,6 @@
 // Windows, messages and timers over the simulated machine, and what the program
 // does to the windows of other programs (the machine's message log).
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -11,7 +9,6 @@
 #include "platform/Gui.h"
 #include "platform/Platform.h"
 #include "platform/sim/SimMachine.h"
-#include "tests/support/SimProgram.h"
 
 namespace {
 
@@ -201,40 +198,6 @@ TEST(SimWindows, TextWidthApproximatesTahoma) {
   EXPECT_EQ(plat::MeasureTextWidth("", "Tahoma", -14), 0);
   EXPECT_LT(plat::MeasureTextWidth(shortCaption, "Tahoma", -11),
             plat::MeasureTextWidth(shortCaption, "Tahoma", -14));
-}
-
-TEST(SimWindows, VisibleWindowIsOneTerminalLineWithItsProgressBar) {
-  const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-  ASSERT_GE(master, 0);
-  ASSERT_EQ(::grantpt(master), 0);
-  ASSERT_EQ(::unlockpt(master), 0);
-  const std::string terminal = ::ptsname(master);
-  test::SimHome home{Desktop()};
-  const test::ProgramResult result = test::RunSimProgram(home.dir(), [&terminal] {
-    const int slave = ::open(terminal.c_str(), O_RDWR | O_NOCTTY);
-    if (slave < 0 || ::dup2(slave, 1) < 0) return 2;
-    const plat::Hwnd hwnd = plat::CreateAppWindow(MiniWindow("Boosting"), nullptr);
-    plat::WindowContent content;
-    content.texts.push_back(plat::DrawText{0, 0, 300, 20, "Optimizing"});
-    content.progressPercent = 45;
-    plat::SetWindowContent(hwnd, content);  // hidden: nothing drawn
-    plat::ShowWindow(hwnd, plat::kSW_SHOW);
-    plat::SetWindowContent(hwnd, content);  // unchanged: not drawn again
-    content.progressPercent = 100;
-    plat::SetWindowContent(hwnd, content);
-    plat::ExitProcess(0);
-  });
-  ASSERT_EQ(result.exitCode, 0);
-  std::string out;
-  char buf[512];
-  ::fcntl(master, F_SETFL, O_NONBLOCK);
-  for (ssize_t n; (n = ::read(master, buf, sizeof buf)) > 0;)
-    out.append(buf, static_cast<size_t>(n));
-  ::close(master);
-  EXPECT_EQ(out,
-            "\r\033[KOptimizing [#########...........] 45%"
-            "\r\033[KOptimizing [####################] 100%"
-            "\r\033[K");
 }
 
 }  // namespace

@@ -178,31 +178,4 @@ TEST_F(HomeTest, AnotherProcessesChangesArePickedUp) {
   RegCloseKey(k);
 }
 
-TEST_F(HomeTest, AHandEditedFileIsPickedUpAndABrokenOneIgnored) {
-  auto s = Use(sim::Session::OpenHome(home_));
-  std::string text = MachineText();
-  const std::string from = "user = Gamer\n";
-  text.replace(text.find(from), from.size(), "user = Player Two\n");
-  std::ofstream(home_ + "/machine.txt", std::ios::binary | std::ios::trunc) << text;
-  std::string user;
-  ASSERT_TRUE(GetUserNameW(user, 64));
-  EXPECT_EQ(user, "Player Two");
-  std::ofstream(home_ + "/machine.txt", std::ios::binary | std::ios::trunc)
-      << "[machine]\nos.version = broken\n";
-  ASSERT_TRUE(GetUserNameW(user, 64));  // the machine in memory stays
-  EXPECT_EQ(user, "Player Two");
-}
-
-TEST_F(HomeTest, ABrokenHomeFailsToOpenWithTheLine) {
-  std::ofstream(home_ + "/machine.txt") << "[machine]\n\nscreen = wide\n";
-  try {
-    sim::Session::OpenHome(home_);
-    ADD_FAILURE() << "opened a broken machine";
-  } catch (const std::exception& e) {
-    EXPECT_NE(std::string(e.what()).find("line 3: 'screen' needs WIDTHxHEIGHT, not 'wide'"),
-              std::string::npos)
-        << e.what();
-  }
-}
-
 }  // namespace

@@ -59,7 +59,6 @@ TEST(ProcessBoost, EndsTheChosenProcessesAndRecordsThem) {
   Add(b, Proc(305, "spared.exe"));
   b.File(kBlack, "dup.exe\r\nsolo.exe\r\nguarded.exe\r\n");
   sim::ScopedMachine m{b};
-  SetDebugOutput(true);
 
   TProcessController boost(kData, kSettings, kTemp);
   EXPECT_FALSE(boost.IsEnabled());
@@ -114,26 +113,6 @@ TEST(ProcessBoost, EndsTheChosenProcessesAndRecordsThem) {
                                       {TProgressItemKind::Process, "Dup tool", true},
                                       {TProgressItemKind::Process, "solo.exe", false},
                                       {TProgressItemKind::Process, "guarded.exe", false}}));
-  const std::vector<std::string> trace = Trace(m.machine());
-  EXPECT_EQ(trace, (std::vector<std::string>{
-                       "ProcessBoost.Boost [Begin KillProcess dup.exe]",
-                       "KillProcessByPID : 301:-1:0",
-                       "TProcessBoost.Boost : C:\\Games\\One\\dup.exe",
-                       "WriteBoostProcessToTempFile : " + one,
-                       "ProcessBoost.Boost [Begin KillProcess dup.exe]",
-                       "KillProcessByPID : 302:-1:0",
-                       "TProcessBoost.Boost : C:\\Games\\Two\\dup.exe",
-                       "WriteBoostProcessToTempFile : " + two,
-                       "ProcessBoost.Boost [Begin KillProcess solo.exe]",
-                       "KillProcessByPID : 303:0:5",
-                       "TProcessBoost.Boost : C:\\Games\\solo.exe",
-                       "WriteBoostProcessToTempFile : " + solo,
-                       // Not opened: no line of its own.
-                       "ProcessBoost.Boost [Begin KillProcess guarded.exe]",
-                       "TProcessBoost.Boost : ",
-                       "WriteBoostProcessToTempFile : ",
-                   }));
-
   // A later run finds the records: the done count is the number of "Process" keys.
   TProcessController later(kData, kSettings, kTemp);
   EXPECT_TRUE(later.HasRestoreData());

@@ -30,41 +30,31 @@ sim::MachineBuilder WithHost(const std::string& update) {
 
 // ---------------------------------------------------------------- AMD8
 
-TEST(AMD8Support, ThreeNumberKeyDecidesWhenTheFourNumberKeyIsMissing) {
-  const std::string update = "[vlmx_config]\r\nMISC_OCAMD8=0\r\nMISC_OCAMD8_5.2.1=1\r\n";
-  Session session;
-  sim::ScopedMachine m{WithHost(update)};
-  InitAMD8Support();
-  const std::string log = RunLog(m);
-  EXPECT_TRUE(Logged(log, "InitAMD8Support 3 Support=True")) << log;
-  EXPECT_TRUE(Logged(log, "InitAMD8Support Save Support=True"));
-  EXPECT_EQ(Text(m, kSettings), "[AMD8API]\r\nSupport=1\r\n\r\n");
-  EXPECT_EQ(m.ReadFile(kUpdateIni), update);
-}
-
-TEST(AMD8Support, FourNumberKeyComesFirst) {
-  Session session;
-  sim::ScopedMachine m{WithHost(
-      "[vlmx_config]\r\nMISC_OCAMD8=1\r\nMISC_OCAMD8_5.2.1=1\r\nMISC_OCAMD8_5.2.1.154=0\r\n")};
-  InitAMD8Support();
-  EXPECT_TRUE(Logged(RunLog(m), "InitAMD8Support 4 Support=False"));
-  EXPECT_TRUE(Logged(RunLog(m), "InitAMD8Support Save Support=False"));
-  EXPECT_EQ(Text(m, kSettings), "[AMD8API]\r\nSupport=0\r\n\r\n");
-}
-
-TEST(AMD8Support, OnlyOneCountsAsSupport) {
-  Session session;
-  sim::ScopedMachine m{WithHost("[vlmx_config]\r\nMISC_OCAMD8_5.2.1.154=2\r\n")};
-  InitAMD8Support();
-  EXPECT_TRUE(Logged(RunLog(m), "InitAMD8Support 4 Support=False"));
-}
-
-TEST(AMD8Support, CommonKeyWithoutVersionKeys) {
-  Session session;
-  sim::ScopedMachine m{WithHost("[vlmx_config]\r\nMISC_OCAMD8=1\r\n")};
-  InitAMD8Support();
-  EXPECT_TRUE(Logged(RunLog(m), "InitAMD8Support Common Support=True"));
-  EXPECT_EQ(Text(m, kSettings), "[AMD8API]\r\nSupport=1\r\n\r\n");
+TEST(AMD8Support, TheMostSpecificKeyOfUpdateIniDecidesAndIsSaved) {
+  const struct {
+    const char* what;
+    std::string update, logged, settings;
+  } rows[] = {
+      {"three-number key over the common one",
+       "[vlmx_config]\r\nMISC_OCAMD8=0\r\nMISC_OCAMD8_5.2.1=1\r\n", "3 Support=True", "1"},
+      {"four-number key first",
+       "[vlmx_config]\r\nMISC_OCAMD8=1\r\nMISC_OCAMD8_5.2.1=1\r\nMISC_OCAMD8_5.2.1.154=0\r\n",
+       "4 Support=False", "0"},
+      {"only 1 is support", "[vlmx_config]\r\nMISC_OCAMD8_5.2.1.154=2\r\n", "4 Support=False", "0"},
+      {"common key alone", "[vlmx_config]\r\nMISC_OCAMD8=1\r\n", "Common Support=True", "1"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    Session session;
+    sim::ScopedMachine m{WithHost(row.update)};
+    InitAMD8Support();
+    const std::string log = RunLog(m);
+    EXPECT_TRUE(Logged(log, std::string("InitAMD8Support ") + row.logged)) << log;
+    EXPECT_TRUE(Logged(log, "InitAMD8Support Save Support=" +
+                                std::string(row.settings == "1" ? "True" : "False")));
+    EXPECT_EQ(Text(m, kSettings), "[AMD8API]\r\nSupport=" + row.settings + "\r\n\r\n");
+    EXPECT_EQ(m.ReadFile(kUpdateIni), row.update);
+  }
 }
 
 TEST(AMD8Support, HostWithoutVersionUsesTheCommonKey) {

@@ -188,20 +188,7 @@ TEST(SQLiteTable, ColumnsWithoutDeclaredTypeTakeTheFirstValuesType) {
         "INSERT INTO t VALUES (1, 2.5), (2, 7), (3, 'text');");
   }
   TSQLiteDatabase db(box.Path("Expr.db"));
-  std::unique_ptr<TSQLiteTable> t =
-      db.QueryTable("select 1+1 as a, 2.5*2, 'a'||'b', x'0102', NULL, max(k) from t");
-  ASSERT_EQ(t->RowCount(), 1);
-  EXPECT_EQ(t->ColumnType(0), Type::Integer);
-  EXPECT_EQ(t->ColumnType(1), Type::Float);
-  EXPECT_EQ(t->ColumnType(2), Type::Text);
-  EXPECT_EQ(t->ColumnType(3), Type::Blob);
-  EXPECT_EQ(t->ColumnType(4), Type::Null);
-  EXPECT_EQ(t->ColumnType(5), Type::Integer);
-  EXPECT_EQ(t->IntegerAt(t->ColumnIndex("A")), 2);
-  EXPECT_DOUBLE_EQ(t->FloatAt(t->ColumnIndex("2.5*2")), 5.0);
-  EXPECT_EQ(t->IntegerAt(5), 3);
-  EXPECT_STREQ(Raised([&] { t->IntegerAt(2); }).what(), "Not an integer or numeric field");
-
+  std::unique_ptr<TSQLiteTable> t;
   // A column without declared type (v) keeps the type of its first value for all rows.
   t = db.QueryTable("select v from t order by k");
   ASSERT_EQ(t->RowCount(), 3);
@@ -217,6 +204,10 @@ TEST(SQLiteTable, ColumnsWithoutDeclaredTypeTakeTheFirstValuesType) {
   t->Next();
   EXPECT_EQ(t->StringAt(0), "7");
   EXPECT_STREQ(Raised([&] { t->IntegerAt(0); }).what(), "Not an integer or numeric field");
+
+  t = db.QueryTable("select x'0102', NULL");
+  EXPECT_EQ(t->ColumnType(0), Type::Blob);
+  EXPECT_EQ(t->ColumnType(1), Type::Null);
 
   // Blank text holds no statement and gives no rows.
   EXPECT_EQ(db.QueryTable("  -- nothing\n")->RowCount(), 0);
