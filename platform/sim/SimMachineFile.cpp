@@ -1501,6 +1501,20 @@ void WriteDataChannel(const Machine& m, std::string& out) {
   }
 }
 
+// [monitor N] and [ddcjournal]: read and written by SimMonitors.cpp.
+bool ParseMonitors(const Section& sec, Machine& m, std::string& error) {
+  std::vector<MonitorEntry> entries;
+  for (const Entry& e : sec.entries) {
+    entries.push_back(MonitorEntry{e.name, {}, e.line});
+    if (!Value(e, entries.back().value, error)) return false;
+  }
+  return ParseMonitorSection(sec.kind, sec.arg, entries, m, error);
+}
+
+void WriteMonitors(const Machine& m, std::string& out) {
+  WriteMonitorSections(m, out, ValueText);
+}
+
 // ---------------------------------------------------------------- the kinds of section
 
 struct Kind {
@@ -1523,6 +1537,8 @@ const Kind kKinds[] = {
     {"shell", ParseShell, WriteShell},
     {"messagebox", ParseMessageBox, WriteMessageBox},
     {"datachannel", ParseDataChannel, WriteDataChannel},
+    {"monitor", ParseMonitors, WriteMonitors},
+    {"ddcjournal", ParseMonitors, [](const Machine&, std::string&) {}},
 };
 
 const Kind* FindKind(const std::string& name) {
