@@ -96,18 +96,22 @@ bool EnumDisplayDevicesW(uint32_t index, DisplayDevice& device) {
   return true;
 }
 
-bool EnumDisplayMonitors(const std::function<bool(MonitorHandle, const MonitorRect&)>& visit) {
-  struct Ctx {
-    const std::function<bool(MonitorHandle, const MonitorRect&)>* visit;
-  } ctx{&visit};
-  return ::EnumDisplayMonitors(
-             nullptr, nullptr,
-             [](HMONITOR m, HDC, LPRECT rc, LPARAM data) -> BOOL {
-               auto* c = reinterpret_cast<Ctx*>(data);
-               const MonitorRect r = rc ? FromRect(*rc) : MonitorRect{};
-               return (*c->visit)(reinterpret_cast<MonitorHandle>(m), r) ? TRUE : FALSE;
-             },
-             reinterpret_cast<LPARAM>(&ctx)) != FALSE;
+using MonitorVisit = std::function<bool(MonitorHandle, const MonitorRect&)>;
+
+namespace {
+
+BOOL CALLBACK VisitMonitor(HMONITOR monitor, HDC, LPRECT rc, LPARAM data) {
+  const auto* visit = reinterpret_cast<const MonitorVisit*>(data);
+  return (*visit)(reinterpret_cast<MonitorHandle>(monitor), rc ? FromRect(*rc) : MonitorRect{})
+             ? TRUE
+             : FALSE;
+}
+
+}  // namespace
+
+bool EnumDisplayMonitors(const MonitorVisit& visit) {
+  return ::EnumDisplayMonitors(nullptr, nullptr, VisitMonitor, reinterpret_cast<LPARAM>(&visit)) !=
+         FALSE;
 }
 
 bool GetMonitorInfoW(MonitorHandle monitor, MonitorInfo& info) {

@@ -171,4 +171,26 @@ TEST(MonitorBoostSim, FullRefreshReadsCapabilitiesAndRecordsFirstSeenSettingsOnc
   EXPECT_EQ(ini.ReadInteger("Panel_original", "DCMode", 0), 3);
 }
 
+TEST(MonitorBoostSim, AMonitorWithoutAHandleIsNotTouched) {
+  Monitors s({3}, "[Panel]\nGamingModeEnabled=1\nGamingModeValue=5\n");
+  s.m.machine().monitors.monitors[0].handles = false;
+  TMonitorManager manager(kData);
+  EXPECT_EQ(manager.UnsupportedCount(), 1);  // its zero-filled record stays unsupported
+  manager.MonitorDDCBoost();
+  EXPECT_EQ(s.Values(0), Start(3));
+}
+
+TEST(MonitorBoostSim, MachineFileKeepsMonitorsAndJournal) {
+  const std::string text =
+      sim::DefaultMachineText() +
+      "\n[monitor 1]\nid = DISPLAY\\ABC4059\\1\nedid = mon/a.bin\n"
+      "ddc = no\ndelay = 40\nfailures = 2\nvcp = 10=50/100, DC=3/255\n"
+      "factory = 10=75\n\n[ddcjournal]\ncall = 5000100 1 SetVCPFeature DC=5 ok\n";
+  sim::Machine m;
+  std::string error;
+  ASSERT_TRUE(sim::Parse(text, m, error)) << error;
+  EXPECT_EQ(sim::Serialize(m), text);
+  EXPECT_NE(sim::DescribeMonitors(m).find("[no DDC/CI] [answers after 40 ms]"), std::string::npos);
+}
+
 }  // namespace
