@@ -9,8 +9,8 @@
 #include "config/PBoostLanguage.h"
 #include "config/UnitGAConfig.h"
 #include "diag/uAppLog.h"
-#include "diag/uMonitorAppLog.h"
 #include "diag/uSysInfo.h"
+#include "display/uMonitorManager.h"
 #include "platform/FileUtil.h"
 #include "platform/Gui.h"
 #include "platform/Platform.h"
@@ -30,7 +30,7 @@ void UnitStartUp() {
   IsWow64Self();
   GetOSVersionCode();
   InitBoostLanguage();
-  InitDefaultMonitorAppLog();
+  InitMonitorUnits();  // the monitor logs, the monitor library and GMonitorManager
 }
 
 }  // namespace
@@ -62,5 +62,6 @@ int RunVlxMini(const std::vector<std::string>& Params, const TBoostModules& Modu
   plat::Message msg;
   while (plat::GetMessageW(msg))
     plat::DispatchMessageW(msg);
+  DoneMonitorUnits();
   return 0;
 }

@@ -8,6 +8,7 @@
 #include "app/uBoostModules.h"
 
 #include "config/PBoostLanguage.h"
+#include "display/uMonitorBoost.h"
 #include "modules/process/uPriorityController.h"
 #include "modules/process/uProcessController.h"
 #include "modules/tweaks/uClipbrd.h"
@@ -45,7 +46,7 @@ TBoostModules DefaultBoostModules() {
     {"Power",      {},                            false, 7,   "Power Schemes", 8,      true,   true,  C::BoostResult,   S::None,           H::PowerSchText},
     {"AutoUpdate", {},                            false, 8,   "AutoUpdate",    9,      true,   true,  C::BoostResult,   S::None,           H::None},
     {"Priority",   Make<TPriorityController>(),   false, 0,   "",              0,      false,  true,  C::None,          S::None,           H::None},
-    {"Monitor",    {},                            false, 1,   "Monitor",       4,      true,   true,  C::None,          S::None,           H::None},
+    {"Monitor",    Make<TMonitorBoost>(),         false, 1,   "Monitor",       4,      true,   true,  C::None,          S::None,           H::None},
     {"GameMode",   Make<TGameMode>(),             false, 9,   "GameMode",      3,      true,   true,  C::BoostResult,   S::None,           H::None},
     {"GameDesk",   Make<TGameDesk>(),             false, 0,   "",              0,      false,  false, C::None,          S::ExtraItem,      H::GameDesktopExit},
   };

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "platform/sim/SimMonitors.h"
 
 namespace sim {
 
@@ -261,6 +262,9 @@ struct Machine {
 
   // Debug output (OutputDebugStringW), not persisted.
   std::vector<std::string> debugOutput;
+
+  // Monitors, their DDC/CI state and the journal of DDC/CI calls ([monitor N], [ddcjournal]).
+  MonitorState monitors;
 
   // Keys of [machine] this version does not know, kept in order.
   std::vector<std::pair<std::string, std::string>> extra;

@@ -1557,6 +1557,20 @@ const Fields<LibraryCall>& CallFields() {
 
 #undef VLX_MEMBER
 
+// [monitor N] and [ddcjournal]: read and written by SimMonitors.cpp.
+bool ParseMonitors(const Section& sec, Machine& m, std::string& error) {
+  std::vector<MonitorEntry> entries;
+  for (const Entry& e : sec.entries) {
+    entries.push_back(MonitorEntry{e.name, {}, e.line});
+    if (!Value(e, entries.back().value, error)) return false;
+  }
+  return ParseMonitorSection(sec.kind, sec.arg, entries, m, error);
+}
+
+void WriteMonitors(const Machine& m, std::string& out) {
+  WriteMonitorSections(m, out, ValueText);
+}
+
 // ---------------------------------------------------------------- the kinds of section
 
 struct Kind {
@@ -1608,6 +1622,8 @@ const std::vector<Kind>& Kinds() {
       {"memory", ParseTweaks, WriteTweaks},
       {"clipboard", ParseTweaks, WrittenWithMemory},
       {"random", ParseTweaks, WrittenWithMemory},
+      {"monitor", ParseMonitors, WriteMonitors},
+      {"ddcjournal", ParseMonitors, [](const Machine&, std::string&) {}},
   };
   return *kinds;
 }

@@ -112,8 +112,8 @@ TEST(MachineFile, UnknownSectionsAreKeptAsWritten) {
       "# a comment inside\n"
       "Spooler = running,   auto\n"
       "\n"
-      "[monitor 1]\n"
-      "edid = 00 FF FF\n";
+      "[printer 1]\n"
+      "port = LPT1\n";
   const std::string text = sim::DefaultMachineText() + tail;
   const std::string again = Reserialized(text);
   EXPECT_EQ(again, text);

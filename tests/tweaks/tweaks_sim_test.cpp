@@ -292,10 +292,11 @@ TEST(Tweaks, WholeBoostSummaryFromScriptedMemory) {
   // After (0.5 x 0.6 + 2/5 x 0.4) x 100 = 46; CPU 2/17 = 11.8 -> 12;
   // total 0.4 x 11.76 + 30 + 7 = 41.7 -> 42.
   const std::string temp = run.Text(kTemp);
-  EXPECT_EQ(temp,
-            "[RAM]\r\nClear=1\r\nReleased=1.0 GB\r\n[Clipbrd]\r\nClear=1\r\n"
-            "[Chart]\r\nBefore=25.0\r\nAfter=46.0\r\n"
-            "[PERFORMANCE]\r\nTotalPercent=42\r\nCPUPercent=12\r\n");
+  EXPECT_EQ(
+      temp,
+      "[Monitor]\r\nMonitor=1\r\n[RAM]\r\nClear=1\r\nReleased=1.0 GB\r\n[Clipbrd]\r\nClear=1\r\n"
+      "[Chart]\r\nBefore=25.0\r\nAfter=46.0\r\n"
+      "[PERFORMANCE]\r\nTotalPercent=42\r\nCPUPercent=12\r\n");
   EXPECT_EQ(run.Text(kLogs + "Boost.txt"), temp);
 }
 
