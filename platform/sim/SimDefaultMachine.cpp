@@ -238,6 +238,22 @@ windir = expand:%SystemRoot%
 [file C:\pagefile.sys]
 attributes = hidden, system, archive
 
+[file C:\Program Files (x86)\Common Files\Steam\steamservice.exe]
+version.file = 8.79.70.71
+version.product = 8.79.70.71
+version.translations = 040904B0
+version.string.040904B0.CompanyName = Valve Corporation
+version.string.040904B0.FileDescription = Steam Client Service
+version.string.040904B0.FileVersion = 8.79.70.71
+
+[file C:\Program Files (x86)\Google\Update\GoogleUpdate.exe]
+version.file = 1.3.36.372
+version.product = 1.3.36.372
+version.translations = 040904B0
+version.string.040904B0.CompanyName = Google LLC
+version.string.040904B0.FileDescription = Google Installer
+version.string.040904B0.FileVersion = 1.3.36.372
+
 [file C:\Program Files (x86)\Steam\steam.exe]
 version.file = 8.79.70.71
 version.product = 1.0.0.0
@@ -405,6 +421,14 @@ version.string.040904B0.OriginalFilename = EXPLORER.EXE.MUI
 version.string.040904B0.ProductName = Microsoft® Windows® Operating System
 version.string.040904B0.ProductVersion = 10.0.19041.3803
 
+[file C:\Windows\System32\DriverStore\FileRepository\nv_dispi.inf_amd64_9b4c8d\Display.NvContainer\NVDisplay.Container.exe]
+version.file = 1.36.3171.3590
+version.product = 1.36.3171.3590
+version.translations = 040904B0
+version.string.040904B0.CompanyName = NVIDIA Corporation
+version.string.040904B0.FileDescription = NVIDIA Container
+version.string.040904B0.FileVersion = 1.36.3171.3590
+
 [file C:\Windows\System32\kernel32.dll]
 version.file = 10.0.19041.3636
 version.product = 10.0.19041.3636
@@ -428,6 +452,22 @@ version.string.040904B0.FileDescription = Notepad
 version.string.040904B0.FileVersion = 10.0.19041.3758
 version.string.040904B0.ProductName = Microsoft® Windows® Operating System
 version.string.040904B0.ProductVersion = 10.0.19041.3758
+
+[file C:\Windows\System32\spoolsv.exe]
+version.file = 10.0.19041.3636
+version.product = 10.0.19041.3636
+version.translations = 040904B0
+version.string.040904B0.CompanyName = Microsoft Corporation
+version.string.040904B0.FileDescription = Spooler SubSystem App
+version.string.040904B0.FileVersion = 10.0.19041.3636
+
+[file C:\Windows\System32\svchost.exe]
+version.file = 10.0.19041.3636
+version.product = 10.0.19041.3636
+version.translations = 040904B0
+version.string.040904B0.CompanyName = Microsoft Corporation
+version.string.040904B0.FileDescription = Host Process for Windows Services
+version.string.040904B0.FileVersion = 10.0.19041.3636
 
 [file C:\Windows\SysWOW64\kernel32.dll]
 version.file = 10.0.19041.3636
@@ -808,7 +848,7 @@ present = yes
 [window TFormVX4Tray]
 caption = Velmora_4_Tray_Form
 present = yes
-)MACHINE";
+)MACHINE" + DefaultServicesText();
 }
 
 }  // namespace sim

@@ -1540,6 +1540,7 @@ std::string Serialize(const Machine& machine) {
       "# change, so comments other than this header are not kept.\n";
   for (const Kind& k : kKinds)
     k.write(machine, out);
+  WriteServiceSections(machine, out);
   for (const std::string& section : machine.unknownSections)
     out += "\n" + section;
   return out;
@@ -1637,7 +1638,7 @@ bool Parse(const std::string& text, Machine& machine, std::string& error) {
   for (const Section& sec : sections) {
     if (!FindKind(sec.kind)->parse(sec, machine, error)) return false;
   }
-  return true;
+  return TakeServiceSections(text, machine, error);
 }
 
 }  // namespace sim

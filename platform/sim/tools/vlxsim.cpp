@@ -30,15 +30,16 @@ const char kUsage[] =
     "  init [--from FILE]  make a new machine in the home: the default gaming PC, or\n"
     "                      the machine FILE describes (see docs/sim-machine.md)\n"
     "  show [AREA]         print the machine; AREA is one of machine, env, folders,\n"
-    "                      drives, registry, files, processes, desktop, program, other\n"
+    "                      drives, registry, files, processes, services, desktop,\n"
+    "                      program, other\n"
     "  reset               put the default machine back; drive folders inside the home\n"
     "                      are emptied and seeded again\n"
     "  format [FILE]       print FILE (default: the built-in default machine) in the\n"
     "                      form programs write it; needs no home\n"
     "  help                print this text\n";
 
-const char* const kAreas[] = {"machine", "env",       "folders", "drives",  "registry",
-                              "files",   "processes", "desktop", "program", "other"};
+const char* const kAreas[] = {"machine",   "env",     "folders", "drives", "registry", "files",
+                              "processes", "desktop", "program", "other",  "services"};
 
 int Fail(const std::string& message) {
   std::cerr << "vlxsim: " << message << "\n";
@@ -369,6 +370,8 @@ void Show(const sim::Machine& m, const std::string& area) {
                 {"registry", "Registry", ShowRegistry},
                 {"files", "Files", ShowFiles},
                 {"processes", "Processes", ShowProcesses},
+                {"services", "Services",
+                 [](const sim::Machine& m) { std::cout << sim::DescribeServices(m); }},
                 {"desktop", "Desktop", ShowDesktop},
                 {"program", "What the program did", ShowProgram},
                 {"other", "Other sections", ShowOther}};
