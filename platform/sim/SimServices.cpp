@@ -122,6 +122,17 @@ bool FillEntries(const std::vector<const Service*>& list, uint32_t bufferBytes, 
   return false;
 }
 
+// Every service that needs Name, directly or through others, each after the services
+// that need it (the order they can be stopped in).
+void CollectDependents(const Machine& m, const std::string& name,
+                       std::vector<const Service*>& out, int depth) {
+  for (const Service* d : DependentsOf(m, name)) {
+    if (depth > 16 || std::find(out.begin(), out.end(), d) != out.end()) continue;
+    CollectDependents(m, d->name, out, depth + 1);
+    if (std::find(out.begin(), out.end(), d) == out.end()) out.push_back(d);
+  }
+}
+
 bool StartOne(Machine& m, Service& s, int depth) {
   if (Active(s)) {
     SetError(plat::kERROR_SERVICE_ALREADY_RUNNING);
@@ -624,8 +635,9 @@ bool EnumDependentServicesW(Handle service, uint32_t state, uint32_t bufferBytes
   bytesNeeded = 0;
   const sim::Service* s = sim::ServiceOf(op, service);
   if (!s) return false;
-  std::vector<const sim::Service*> list;
-  for (const sim::Service* d : sim::DependentsOf(op.m(), s->name)) {
+  std::vector<const sim::Service*> all, list;
+  sim::CollectDependents(op.m(), s->name, all, 0);
+  for (const sim::Service* d : all) {
     const bool active = sim::Active(*d);
     if ((state & kSERVICE_ACTIVE && active) || (state & kSERVICE_INACTIVE && !active))
       list.push_back(d);
