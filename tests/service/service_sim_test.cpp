@@ -76,14 +76,19 @@ TEST(ServiceCatalogue, SortsAndFiltersTheRunningServices) {
 
 TEST(ServiceBoost, StopsTheChosenAndTheirDependentsAndStartsThemAgain) {
   const std::vector<sim::Service> services = {
-      Svc("Parent", "\"" + kVendor + "\""),    Svc("Child1", kHost + " -k c", {"Parent"}),
-      Svc("Child2", kPlain, {"Child1"}),       Svc("Refuser", kPlain, {}, S::Refuse, 5),
-      Svc("Slow", kPlain, {}, S::After, 2000), Svc("Kept", kPlain),
-      Svc("RpcSs", kHost + " -k rpcss"),       Svc("Winmgmt", kHost + " -k wmi", {"RpcSs"}),
+      Svc("Parent", "\"" + kVendor + "\""),
+      Svc("Child1", kHost + " -k c", {"Parent"}),
+      Svc("Child2", kPlain, {"Child1"}),
+      Svc("Refuser", kPlain, {}, S::Refuse, 5),
+      Svc("Slow", kPlain, {}, S::After, 2000),
+      Svc("Kept", kPlain),
+      Svc("RpcSs", kHost + " -k rpcss"),
+      Svc("Lender", kPlain),
+      Svc("seclogon", kHost + " -k netsvcs", {"Lender"}),
   };
   const std::string choices =
-      "[Services_WIN10]\r\nRpcSs=1\r\nWinmgmt=1\r\n"
-      "[Services_3rd]\r\nParent=2\r\nRefuser=1\r\nSlow=1\r\nKept=0\r\n";
+      "[Services_WIN10]\r\nRpcSs=1\r\n"
+      "[Services_3rd]\r\nParent=2\r\nRefuser=1\r\nSlow=1\r\nKept=0\r\nLender=1\r\n";
   struct Row {
     std::string restoreSetting;
     bool restored;
@@ -100,7 +105,7 @@ TEST(ServiceBoost, StopsTheChosenAndTheirDependentsAndStartsThemAgain) {
                                 bool) { notes.push_back(std::to_string(int(k)) + caption); },
                             &boost);
       EXPECT_TRUE(boost.Boost());
-      EXPECT_EQ(*boost.CandidateCount(), 7);  // every running one but Winmgmt's guard
+      EXPECT_EQ(*boost.CandidateCount(), 7);  // Child1 and seclogon are not in the section
       EXPECT_EQ(*boost.ActionCount(), 5);     // Parent, Refuser, Slow and two dependents
       EXPECT_EQ(*boost.DoneCount(), 4);       // Refuser did not stop
     }
@@ -111,7 +116,7 @@ TEST(ServiceBoost, StopsTheChosenAndTheirDependentsAndStartsThemAgain) {
                                                "2Parent service", "2Slow service"}));
     for (const char* name : {"Parent", "Child1", "Child2", "Slow"})
       EXPECT_FALSE(Running(m.machine(), name)) << name;
-    for (const char* name : {"Refuser", "Kept", "RpcSs", "Winmgmt"})
+    for (const char* name : {"Refuser", "Kept", "RpcSs", "Lender", "seclogon"})
       EXPECT_TRUE(Running(m.machine(), name)) << name;
     plat::Sleep(2000);  // Slow ends its stop
 
