@@ -848,7 +848,8 @@ present = yes
 [window TFormVX4Tray]
 caption = Velmora_4_Tray_Form
 present = yes
-)MACHINE" + DefaultServicesText();
+)MACHINE" +
+         DefaultServicesText();
 }
 
 }  // namespace sim

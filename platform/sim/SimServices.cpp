@@ -124,8 +124,8 @@ bool FillEntries(const std::vector<const Service*>& list, uint32_t bufferBytes, 
 
 // Every service that needs Name, directly or through others, each after the services
 // that need it (the order they can be stopped in).
-void CollectDependents(const Machine& m, const std::string& name,
-                       std::vector<const Service*>& out, int depth) {
+void CollectDependents(const Machine& m, const std::string& name, std::vector<const Service*>& out,
+                       int depth) {
   for (const Service* d : DependentsOf(m, name)) {
     if (depth > 16 || std::find(out.begin(), out.end(), d) != out.end()) continue;
     CollectDependents(m, d->name, out, depth + 1);
