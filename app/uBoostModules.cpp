@@ -11,6 +11,7 @@
 #include "display/uMonitorBoost.h"
 #include "modules/process/uPriorityController.h"
 #include "modules/process/uProcessController.h"
+#include "modules/service/uServiceBoost.h"
 #include "modules/tweaks/uClipbrd.h"
 #include "modules/tweaks/uGameDesk.h"
 #include "modules/tweaks/uGameMode.h"
@@ -39,7 +40,7 @@ TBoostModules DefaultBoostModules() {
   m.Table = {
     // slot         module                        create pass pass name       progress counted stop   count            summary            hook
     {"fOverClock", {},                            true,  2,   "OverClock",     5,      true,   false, C::None,          S::None,           H::None},
-    {"fSvcBoost",  {},                            true,  3,   "Service",       2,      false,  true,  C::DoneCount,     S::None,           H::None},
+    {"fSvcBoost",  Make<TServiceBoost>(),         true,  3,   "Service",       2,      false,  true,  C::DoneCount,     S::None,           H::None},
     {"fProcBoost", Make<TProcessController>(),    true,  4,   "Process",       1,      false,  true,  C::ActionAndDone, S::None,           H::None},
     {"fRAMClear",  Make<TRAMClear>(),             true,  5,   "RAM",           6,      true,   true,  C::BoostResult,   S::ReleasedMemory, H::None},
     {"Clipboard",  Make<TClipbrd>(),              false, 6,   "Clipboard",     7,      true,   true,  C::BoostResult,   S::None,           H::None},

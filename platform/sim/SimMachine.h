@@ -22,6 +22,7 @@
 
 #include "platform/Platform.h"
 #include "platform/sim/SimMonitors.h"
+#include "platform/sim/SimServiceTable.h"
 
 namespace sim {
 
@@ -214,6 +215,7 @@ struct Machine {
   std::map<std::string, FileMeta, NoCaseLess> files;
 
   std::vector<Process> processes;  // in snapshot order
+  std::vector<Service> services;   // the service manager's table (SimServiceTable.h)
   uint32_t nextPid = 10000;
   // psapi.dll exports these functions.
   bool hasGetProcessImageFileNameW = true;

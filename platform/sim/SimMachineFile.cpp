@@ -1641,8 +1641,11 @@ std::string Serialize(const Machine& machine) {
   std::string out =
       "# Simulated Windows machine (docs/sim-machine.md). Programs rewrite this file on every\n"
       "# change, so comments other than this header are not kept.\n";
-  for (const Kind& k : Kinds())
+  for (const Kind& k : Kinds()) {
     k.write(machine, out);
+    // Services follow the processes that run them.
+    if (std::string(k.name) == "process") WriteServiceSections(machine, out);
+  }
   for (const std::string& section : machine.unknownSections)
     out += "\n" + section;
   return out;
@@ -1740,7 +1743,7 @@ bool Parse(const std::string& text, Machine& machine, std::string& error) {
   for (const Section& sec : sections) {
     if (!FindKind(sec.kind)->parse(sec, machine, error)) return false;
   }
-  return true;
+  return TakeServiceSections(text, machine, error);
 }
 
 }  // namespace sim

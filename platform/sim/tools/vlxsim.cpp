@@ -30,7 +30,8 @@ const char kUsage[] =
     "  init [--from FILE]  make a new machine in the home: the default gaming PC, or\n"
     "                      the machine FILE describes (see docs/sim-machine.md)\n"
     "  show [AREA]         print the machine; AREA is one of machine, env, folders,\n"
-    "                      drives, registry, files, processes, desktop, monitors,\n"
+    "                      drives, registry, files, processes, services, desktop,\n"
+    "                      monitors,\n"
     "                      program, other\n"
     "  reset               put the default machine back; drive folders inside the home\n"
     "                      are emptied and seeded again\n"
@@ -38,8 +39,9 @@ const char kUsage[] =
     "                      form programs write it; needs no home\n"
     "  help                print this text\n";
 
-const char* const kAreas[] = {"machine",   "env",     "folders",  "drives",  "registry", "files",
-                              "processes", "desktop", "monitors", "program", "other"};
+const char* const kAreas[] = {"machine",  "env",     "folders",   "drives",
+                              "registry", "files",   "processes", "desktop",
+                              "monitors", "program", "other",     "services"};
 
 int Fail(const std::string& message) {
   std::cerr << "vlxsim: " << message << "\n";
@@ -398,13 +400,19 @@ void Show(const sim::Machine& m, const std::string& area) {
     const char* name;
     const char* title;
     void (*show)(const sim::Machine&);
-  } kShows[] = {
-      {"machine", "Machine", ShowMachine},         {"env", "Environment", ShowEnv},
-      {"folders", "Special folders", ShowFolders}, {"drives", "Drives", ShowDrives},
-      {"registry", "Registry", ShowRegistry},      {"files", "Files", ShowFiles},
-      {"processes", "Processes", ShowProcesses},   {"desktop", "Desktop", ShowDesktop},
-      {"monitors", "Monitors", ShowMonitors},      {"program", "What the program did", ShowProgram},
-      {"other", "Other sections", ShowOther}};
+  } kShows[] = {{"machine", "Machine", ShowMachine},
+                {"env", "Environment", ShowEnv},
+                {"folders", "Special folders", ShowFolders},
+                {"drives", "Drives", ShowDrives},
+                {"registry", "Registry", ShowRegistry},
+                {"files", "Files", ShowFiles},
+                {"processes", "Processes", ShowProcesses},
+                {"services", "Services",
+                 [](const sim::Machine& m) { std::cout << sim::DescribeServices(m); }},
+                {"desktop", "Desktop", ShowDesktop},
+                {"monitors", "Monitors", ShowMonitors},
+                {"program", "What the program did", ShowProgram},
+                {"other", "Other sections", ShowOther}};
   bool first = true;
   for (const auto& s : kShows) {
     if (!area.empty() && area != s.name) continue;
