@@ -119,6 +119,12 @@ class ServiceScenario : public e2e::E2eFixture {
   }
   // After "-game": the chosen copies stopped and recorded, the others running.
   void Game() {
+    {
+      // Only the services count as optimised items: memory and clipboard switched off.
+      TSafeIniFile ini(DataFile("Velmorix.ini"));
+      ini.WriteBool("Boost", "RAM", false);
+      ini.WriteBool("Boost", "Clipbrd", false);
+    }
     ASSERT_EQ(RunProgram("-game"), std::optional<DWORD>(0));
     std::set<std::string> third, system;
     for (const Copy& c : kCopies) {
