@@ -7,6 +7,7 @@
 
 #include "app/VlxMini.h"
 #include "app/uHostInterface.h"
+#include "diag/uBugreport.h"
 #include "platform/Gui.h"
 #include "platform/Platform.h"
 #include "platform/Text.h"
@@ -219,7 +220,93 @@ TEST(Launch, MissingTrayNoWindowOrAFailingHandler) {
     const auto errors = run.ErrorLog();
     EXPECT_EQ(errors.empty() ? "" : errors.back(), c.error);
     EXPECT_EQ(run.machine().shellCalls.empty() ? "" : run.machine().shellCalls[0].file,
-              c.tray ? "" : kProgram + "VlxTray.exe");
+              c.tray
+                  ? c.error.find("WndProc") != std::string::npos ? kProgram + "Bugreport.exe" : ""
+                  : kProgram + "VlxTray.exe");
+  }
+}
+
+// "Debug" and the "testbugreport" switch end the program through the bug report: the
+// report file, the reporter with the mode of "update.ini", no notice, code 0.
+TEST(Launch, TestExceptionsEndThroughTheBugReport) {
+  const std::string kReport = kProgram + "bugreport_.txt";
+  const std::string kTempReport = "C:\\Users\\Gamer\\AppData\\Local\\Temp\\bugreport_.txt";
+  const std::string kUpdate = kProgram + "Update\\update.ini";
+  const std::string kDebugId = txt::IntToHex(CppExceptionReport(kBugReportTestText).CrashId, 8);
+  struct Case {
+    std::vector<std::string> args;
+    std::string updateIni;  // empty: none
+    bool census, blocked;   // GDIResource.dll; a folder in the report file's place
+    std::string mode;       // the reporter's mode switch; "-": not started
+    std::string report;     // where the report is; empty: none
+  } cases[] = {
+      {{"Debug"}, "", false, false, " /normal", kReport},
+      {{"-game", "/TESTBUGREPORT"},
+       "[vlmx_config]\nMISC_BUGT=2\n",
+       true,
+       false,
+       " /silent",
+       kReport},
+      {{"-testBugReport"}, "[vlmx_config]\nMISC_BUGT=7\n", false, true, "", kTempReport},
+      {{"Debug"},
+       "[vlmx_config]\nMISC_BUGT=2\nMISC_BUGT_5.2.1.154=0\n",
+       false,
+       false,
+       "-",
+       kReport},
+      {{"Debug"}, "[BugIgnore]\n00000000=1\n" + kDebugId + "=5.2.1.154\n", false, false, "-", ""},
+      {{"Debug"},
+       "[BugIgnore]\n00000000=1\n" + kDebugId + "=\n",
+       false,
+       false,
+       " /normal",
+       kReport},
+  };
+  for (const Case& c : cases) {
+    const std::string what = c.args.back() + " " + c.updateIni;
+    sim::MachineBuilder b = Installed();
+    if (!c.updateIni.empty()) b.File(kUpdate, c.updateIni);
+    if (c.blocked) b.File(kReport + "\\x", "");
+    if (c.census) {
+      b.File(kProgram + "GDIResource.dll", "");
+      b.With([](sim::Machine& m) {
+        m.libraries[kProgram + "GDIResource.dll"]["getGdiResource"] = {"int-record",
+                                                                       {0, 1, 2, 3, 4, 5, 6, 7, 8}};
+      });
+    }
+    ProgramRun run(std::move(b), c.args);
+    EXPECT_EQ(run.result().exitCode, 0) << what;
+    EXPECT_FALSE(run.Notified()) << what;
+    EXPECT_TRUE(run.Messages(kTray).empty()) << what;
+    const auto& shell = run.machine().shellCalls;
+    EXPECT_EQ(shell.empty() ? "-" : shell[0].parameters,
+              c.mode == "-" ? "-" : "/bugreport /vlmx" + c.mode + " /files=\"" + c.report + "\"")
+        << what;
+    if (!shell.empty()) EXPECT_EQ(shell[0].file, kProgram + "Bugreport.exe");
+    EXPECT_EQ(run.Exists(kUpdate), !c.updateIni.empty()) << what;
+    if (c.report.empty()) {
+      EXPECT_FALSE(run.Exists(kReport)) << what;
+      continue;
+    }
+    const std::string text = run.Text(c.report);
+    const std::string census = c.census ? "1 2 3 4 5 6 7 8" : "0 0 0 0 0 0 0 0";
+    const std::string message = c.args.back() == "Debug" ? kBugReportTestText : kTestBugText;
+    const std::string expected = "VlxMini           : " + kProgram +
+                                 "VlxMini.exe\r\nVlxMini version   : 5.2.1.154\r\n"
+                                 "Exception         : C++ exception\r\nMessage           : " +
+                                 message + "\r\nCrash identifier  : " +
+                                 txt::IntToHex(CppExceptionReport(message).CrashId, 8) +
+                                 "\r\n\r\ngdi resource(";
+    EXPECT_EQ(text.substr(0, expected.size()), expected) << what;
+    std::string counts;
+    for (const std::string& name :
+         {"DCHandle     ", "RegionHandle ", "BitmapHandle ", "PaletteHandle", "FontHandle   ",
+          "PenHandle    ", "BrushHandle  ", "OtherHandle  "}) {
+      const size_t at = text.find("\r\n" + name + ": ");
+      counts +=
+          (counts.empty() ? "" : " ") + (at == std::string::npos ? "?" : text.substr(at + 17, 1));
+    }
+    EXPECT_EQ(counts, census) << what;
   }
 }
 
