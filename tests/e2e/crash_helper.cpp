@@ -5,11 +5,7 @@
 #include "diag/uBugreport.h"
 #include "platform/Gui.h"
 
-namespace {
-
-int32_t* volatile gNowhere = nullptr;
-
-}  // namespace
+static int32_t* volatile gNowhere = nullptr;
 
 int main(int, char** argv) {
   InitBugReport({argv[0]});
