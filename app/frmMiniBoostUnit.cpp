@@ -8,6 +8,7 @@
 #include "config/PBoostLanguage.h"
 #include "config/UnitGAConfig.h"
 #include "diag/uAppLog.h"
+#include "diag/uBugreport.h"
 #include "diag/uSysInfo.h"
 #include "platform/Platform.h"
 #include "platform/Text.h"
@@ -201,11 +202,11 @@ intptr_t TfrmMiniBoost::WndProc(plat::Hwnd Hwnd, uint32_t Msg, uintptr_t WParam,
     return HandleMessage(Hwnd, Msg, WParam, LParam);
   } catch (const std::exception& e) {
     LogError("TfrmMiniBoost.WndProc: " + std::string(e.what()));
+    ReportUnhandledException(CppExceptionReport(e.what()));
   } catch (...) {
     LogError("TfrmMiniBoost.WndProc: unknown exception");
+    ReportUnhandledException(CppExceptionReport("unknown exception"));
   }
-  // A handler that failed half-way leaves the window in no state to go on.
-  ExitWithNotice(0);
 }
 
 intptr_t TfrmMiniBoost::HandleMessage(plat::Hwnd Hwnd, uint32_t Msg, uintptr_t WParam,

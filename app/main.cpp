@@ -1,25 +1,17 @@
 // Entry of the program: VlxMini.exe (wWinMain, GUI subsystem) on Windows, vlxmini
 // (main) on Linux over the simulated machine. Both hand the command line, parameter 0
 // being the program's own path, to RunVlxMini.
-#include <exception>
 #include <string>
 #include <vector>
 
 #include "app/VlxMini.h"
-#include "diag/uAppLog.h"
 #include "platform/Text.h"
 
 namespace {
 
-// An exception that leaves the program (the "Debug" test exception among them) is
-// written to the error log before the process ends.
+// An exception that leaves the program ends it through the bug report (RunVlxMini).
 int Run(const std::vector<std::string>& params) {
-  try {
-    return RunVlxMini(params);
-  } catch (const std::exception& e) {
-    LogError(std::string("Unhandled exception: ") + e.what());
-    return 1;
-  }
+  return RunVlxMini(params);
 }
 
 }  // namespace

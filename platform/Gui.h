@@ -161,7 +161,7 @@ bool TrimOwnWorkingSet();
 
 // ---------------------------------------------------------------- threads and waiting
 // A thread of this program. The function runs on the new thread; the thread ends
-// when it returns.
+// when it returns. An exception that leaves the function calls std::terminate.
 Handle CreateThread(std::function<void()> body);
 uint32_t WaitForSingleObject(Handle handle, uint32_t timeoutMs);
 // Events: unnamed when name is empty. A named event that already exists is
@@ -189,6 +189,12 @@ intptr_t ShellExecuteW(Hwnd owner, const std::string& verb, const std::string& f
 int MessageBoxW(Hwnd owner, const std::string& text, const std::string& caption, uint32_t type);
 // Ends the process at once with the exit code; nothing after it runs.
 [[noreturn]] void ExitProcess(uint32_t exitCode);
+// SetUnhandledExceptionFilter: crash runs on the failing thread for a structured
+// exception nothing handles, with the exception code and the failing stack as text
+// (one "module+offset" line per frame, the faulting address first; offsets are
+// module-relative). The simulated machine raises no structured exceptions.
+using CrashFunc = void (*)(uint32_t code, const std::string& stack);
+void SetCrashFilter(CrashFunc crash);
 
 // ---------------------------------------------------------------- run-time libraries
 Module LoadLibraryW(const std::string& path);  // 0 on failure

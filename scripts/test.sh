@@ -374,7 +374,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 
 # prepare_prefix: once per build folder: wineboot, Windows 10, unmanaged X11 windows.
 prepare_prefix() {
-  [[ -f "$PREFIX/.vlx-ready" && -f "$PREFIX/system.reg" ]] && return 0
+  [[ -f "$PREFIX/.vlx-ready" && -f "$PREFIX/system.reg" ]] && { no_debugger; return; }
   rm -rf "$PREFIX"
   mkdir -p "$PREFIX"
   echo "  creating Wine prefix ${PREFIX#"$ROOT"/}"
@@ -386,6 +386,19 @@ prepare_prefix() {
     >>"$LOGS/wineboot.log" 2>&1 || return 1
   timeout -k 10 60 "$WINESERVER" -w >/dev/null 2>&1
   touch "$PREFIX/.vlx-ready"
+  no_debugger
+}
+
+# no_debugger: once per prefix: a crash goes to the program's own filter, not to Wine's
+# debugger (which would hold the run).
+no_debugger() {
+  [[ -f "$PREFIX/.vlx-no-debugger" ]] && return 0
+  local key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug'
+  timeout -k 10 60 "$WINE" reg add "$key" /v Auto /t REG_SZ /d 0 /f >>"$LOGS/wineboot.log" 2>&1 ||
+    return 1
+  timeout -k 10 60 "$WINE" reg delete "$key" /v Debugger /f >>"$LOGS/wineboot.log" 2>&1
+  timeout -k 10 60 "$WINESERVER" -w >/dev/null 2>&1
+  touch "$PREFIX/.vlx-no-debugger"
 }
 
 # run_wine_suite EXE: runs one gtest suite and records its counts.

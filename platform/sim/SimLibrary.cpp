@@ -110,6 +110,20 @@ struct TextReply {
   }
 };
 
+// "int-record": void (cdecl) (int32* record, uint32 id). Records the id; fills the
+// record's eight counts with the results after the first.
+struct IntRecord {
+  using Fn = void (*)(int32_t*, uint32_t);
+  static constexpr const char* kName = "int-record";
+  template <size_t Slot>
+  static void Call(int32_t* record, uint32_t id) {
+    const std::vector<int64_t> r = Record<IntRecord>(Slot, {std::to_string(id)}, 9);
+    if (record)
+      for (size_t i = 0; i < 8; ++i)
+        record[i] = static_cast<int32_t>(r[i + 1]);
+  }
+};
+
 // The kind's function for an export: the slot already bound to it, else a free one;
 // null when every slot is taken.
 template <class Kind, size_t... I>
@@ -134,6 +148,8 @@ const struct {
 } kKinds[] = {
     {TextReply::kName,
      [](const Binding& b) { return Bind<TextReply>(b, std::make_index_sequence<kSlots>()); }},
+    {IntRecord::kName,
+     [](const Binding& b) { return Bind<IntRecord>(b, std::make_index_sequence<kSlots>()); }},
 };
 
 }  // namespace

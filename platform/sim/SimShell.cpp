@@ -73,6 +73,8 @@ int MessageBoxW(Hwnd, const std::string& text, const std::string& caption, uint3
   return op.m().messageBoxAnswer;
 }
 
+void SetCrashFilter(CrashFunc) {}
+
 void ExitProcess(uint32_t exitCode) {
   {
     sim::Op op;

@@ -4,6 +4,7 @@
 // windows.h first: the headers below build on it.
 #include <shellapi.h>
 
+#include <cstdio>
 #include <string>
 
 #include "platform/win32/Wide.h"
@@ -46,6 +47,51 @@ int MessageBoxW(Hwnd owner, const std::string& text, const std::string& caption,
   const std::wstring wideText = Widen(text);
   const std::wstring wideCaption = Widen(caption);
   return ::MessageBoxW(reinterpret_cast<HWND>(owner), wideText.c_str(), wideCaption.c_str(), type);
+}
+
+namespace {
+
+CrashFunc gCrash = nullptr;
+
+// "module+offset" for an address: the module's file name and the address's distance
+// from the module's base, so that the text is the same wherever the module is loaded.
+std::string ModuleOffset(const void* address) {
+  HMODULE module = nullptr;
+  if (!::GetModuleHandleExW(
+          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+          static_cast<LPCWSTR>(address), &module))
+    return "?";
+  wchar_t path[MAX_PATH] = {};
+  const DWORD n = ::GetModuleFileNameW(module, path, MAX_PATH);
+  std::wstring name(path, n);
+  const size_t slash = name.find_last_of(L"\\/");
+  if (slash != std::wstring::npos) name.erase(0, slash + 1);
+  char offset[32];
+  std::snprintf(offset, sizeof offset, "+%llx",
+                static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(address) -
+                                                reinterpret_cast<uintptr_t>(module)));
+  return NarrowZ(name.c_str()) + offset;
+}
+
+LONG WINAPI CrashFilter(EXCEPTION_POINTERS* info) {
+  if (!gCrash) return EXCEPTION_CONTINUE_SEARCH;
+  const EXCEPTION_RECORD* record = info->ExceptionRecord;
+  std::string stack = ModuleOffset(record->ExceptionAddress);
+  // The frames below the filter: the system's dispatch, then the faulting function's
+  // callers.
+  void* frames[48] = {};
+  const USHORT count = ::RtlCaptureStackBackTrace(0, 48, frames, nullptr);
+  for (USHORT i = 0; i < count; ++i)
+    stack += "\r\n" + ModuleOffset(frames[i]);
+  gCrash(record->ExceptionCode, stack);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+
+}  // namespace
+
+void SetCrashFilter(CrashFunc crash) {
+  gCrash = crash;
+  ::SetUnhandledExceptionFilter(CrashFilter);
 }
 
 void ExitProcess(uint32_t exitCode) {

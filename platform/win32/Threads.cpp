@@ -3,6 +3,7 @@
 // windows.h first: the headers below build on it.
 #include <process.h>
 
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -25,9 +26,9 @@ unsigned __stdcall ThreadStart(void* parameter) {
   try {
     (*body)();
   } catch (...) {
-    // An error that leaves the body ends its thread only (exit code 1); the rest of
-    // the program goes on.
-    return 1;
+    // An error that leaves the body ends the program through its terminate handler,
+    // with the exception still current.
+    std::terminate();
   }
   return 0;
 }

@@ -7,6 +7,7 @@
 
 #include "app/VlxMini.h"
 #include "app/uHostInterface.h"
+#include "diag/uBugreport.h"
 #include "platform/Gui.h"
 #include "platform/Platform.h"
 #include "platform/Text.h"
@@ -219,7 +220,58 @@ TEST(Launch, MissingTrayNoWindowOrAFailingHandler) {
     const auto errors = run.ErrorLog();
     EXPECT_EQ(errors.empty() ? "" : errors.back(), c.error);
     EXPECT_EQ(run.machine().shellCalls.empty() ? "" : run.machine().shellCalls[0].file,
-              c.tray ? "" : kProgram + "VlxTray.exe");
+              c.tray
+                  ? c.error.find("WndProc") != std::string::npos ? kProgram + "Bugreport.exe" : ""
+                  : kProgram + "VlxTray.exe");
+  }
+}
+
+// "Debug" and "testbugreport" end the program through the bug report: the report, the
+// reporter with the mode of "update.ini" (left as it was), no notice, code 0.
+TEST(Launch, TestExceptionsEndThroughTheBugReport) {
+  const std::string report = kProgram + "bugreport_.txt", ini = kProgram + "Update\\update.ini";
+  const std::string temp = "C:\\Users\\Gamer\\AppData\\Local\\Temp\\bugreport_.txt";
+  const std::string ignore = "[BugIgnore]\n00000000=1\n" +
+                             txt::IntToHex(CppExceptionReport(kBugReportTestText).CrashId, 8);
+  struct Case {
+    std::string arg, updateIni;
+    bool census, blocked;  // GDIResource.dll; a folder in the report's place
+    std::string mode, at;  // the reporter's mode switch ("-": not started); the report
+  } cases[] = {
+      {"Debug", "", false, false, " /normal", report},
+      {"/TESTBUGREPORT", "[vlmx_config]\nMISC_BUGT=2", true, false, " /silent", report},
+      {"-testBugReport", "[vlmx_config]\nMISC_BUGT=7", false, true, "", temp},
+      {"Debug", "[vlmx_config]\nMISC_BUGT=2\nMISC_BUGT_5.2.1.154=0", false, false, "-", report},
+      {"Debug", ignore + "=5.2.1.154", false, false, "-", ""},
+      {"Debug", ignore + "=", false, false, " /normal", report},
+      {"Debug", "[BugIgnore]\n00000000=1", false, false, " /normal", report}};
+  for (const Case& c : cases) {
+    sim::MachineBuilder b = Installed();
+    if (!c.updateIni.empty()) b.File(ini, c.updateIni);
+    if (c.blocked) b.File(report + "\\x", "");
+    if (c.census)
+      b.File(kProgram + "GDIResource.dll", "").With([](sim::Machine& m) {
+        m.libraries[kProgram + "GDIResource.dll"]["getGdiResource"] = {"int-record", {0, 1, 2, 3}};
+      });
+    ProgramRun run(std::move(b), c.arg == "Debug" ? std::vector<std::string>{c.arg}
+                                                  : std::vector<std::string>{"-game", c.arg});
+    const std::string what = c.arg + " " + c.updateIni, &text = c.at.empty() ? "" : run.Text(c.at);
+    EXPECT_EQ(run.result().exitCode, 0) << what;
+    EXPECT_TRUE(!run.Notified() && run.Messages(kTray).empty()) << what;
+    const auto& shell = run.machine().shellCalls;
+    EXPECT_EQ(shell.empty() ? "-" : shell[0].file + shell[0].parameters,
+              c.mode == "-" ? "-"
+                            : kProgram + "Bugreport.exe/bugreport /vlmx" + c.mode + " /files=\"" +
+                                  c.at + "\"")
+        << what;
+    EXPECT_EQ(run.Exists(ini) ? run.Text(ini) : "", c.updateIni) << what;
+    EXPECT_EQ(run.Exists(report), c.at == report || c.blocked) << what;
+    for (const std::string& line :
+         {std::string("VlxMini version   : 5.2.1.154"), std::string("Message           : testbug"),
+          std::string("RegionHandle : ") + (c.census ? "2" : "0"), std::string("OtherHandle  : 0")})
+      EXPECT_EQ(text.find(line + "\r\n") != std::string::npos,
+                !c.at.empty() && (line[0] != 'M' || c.arg != "Debug"))
+          << what << line;
   }
 }
 

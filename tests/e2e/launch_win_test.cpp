@@ -238,4 +238,33 @@ TEST_F(Launch, ASynchronisationMessageFromOutsideIsIgnored) {
   EXPECT_EQ(ChannelCalls(), (std::vector<std::string>{kNotice}));
 }
 
+// A test exception, and an access violation on a worker thread of a program with the same
+// handlers: report, reporter, census, no notice, code 0, the same crash identifier twice.
+TEST_F(Launch, FailuresEndThroughTheBugReport) {
+  for (const char* name : {"bugreport_helper.exe", "crash_helper.exe", "gdiresource.dll"})
+    ASSERT_TRUE(plat::CopyFileW(BinDir() + name, install() + name, false)) << name;
+  ASSERT_TRUE(
+      plat::MoveFileExW(install() + "bugreport_helper.exe", install() + "Bugreport.exe", true));
+  ASSERT_TRUE(
+      plat::MoveFileExW(install() + "gdiresource.dll", install() + "GDIResource.dll", true));
+  const std::string record = install() + "bugreport_record.txt";
+  std::vector<std::string> ids;
+  for (const char* run : {"/TestBugReport", "", ""}) {
+    plat::DeleteFileW(record);
+    EXPECT_EQ(*run ? RunProgram(run) : StartInstalled("crash_helper.exe", "").Wait(), 0u) << run;
+    ASSERT_TRUE(e2e::PollUntil([&] { return !e2e::ReadBytes(record).empty(); }, 20000)) << run;
+    EXPECT_EQ(e2e::ReadBytes(record),
+              "/bugreport /vlmx /normal /files=\"" + install() + "bugreport_.txt\"\n");
+    const std::string text = e2e::ReadBytes(install() + "bugreport_copy.txt");
+    for (const char* line : {*run ? "Message           : testbug"
+                                  : "Exception         : structured exception 0xC0000005",
+                             "DCHandle     : 11"})
+      EXPECT_NE(text.find(std::string("\r\n") + line + "\r\n"), std::string::npos) << text;
+    const size_t at = text.find("Crash identifier  : ");
+    if (!*run && at != std::string::npos) ids.push_back(text.substr(at + 20, 8));
+  }
+  EXPECT_TRUE(ids.size() == 2 && ids[0] == ids[1]);
+  EXPECT_TRUE(ChannelCalls().empty() && TrayMessages().empty());
+}
+
 }  // namespace
