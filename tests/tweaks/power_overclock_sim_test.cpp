@@ -180,4 +180,23 @@ TEST(Tweaks, MissingLibraryOrExportIsLoggedAndRecordsNothing) {
   }
 }
 
+TEST(Tweaks, RestoreWithoutTheLibrariesKeepsTheRecordsAndLogsWhatIsPending) {
+  const std::string records =
+      "[Power]\r\nCustom=1\r\n[OverClock]\r\nOverClockGPU=0\r\nOverClockMem=5\r\n";
+  Session session;
+  sim::ScopedMachine m{
+      Machine().File(kSettings, Ini("[Power]\r\nBasePwrSchID={U}\r\n")).File(kTemp, Ini(records))};
+  InitConfigGlobals(false);
+  LoadOverDriveDll();
+  TOverClockBoost(kData, kSettings, kTemp).Restore();
+  TPowerSch(kData, kSettings, kTemp).Restore();
+  EXPECT_EQ(Text(m, kTemp), records);
+  const auto errors = LogMessages(Text(m, kLogs + "VlxMiniException.log"));
+  ASSERT_EQ(errors.size(), 3u);
+  EXPECT_EQ(errors[0],
+            "TOverClockBoost.Restore : OverDrive.dll not available, reset pending: "
+            "OverClockGPU=0 OverClockMem=5");
+  EXPECT_EQ(errors[2], "TPowerSch.Restore : power plan not set back, pending plan {U}");
+}
+
 }  // namespace
