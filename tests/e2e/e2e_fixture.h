@@ -340,7 +340,6 @@ class E2eFixture : public ::testing::Test {
   const Process& host() const { return host_; }
   const Process& tray() const { return tray_; }
 
- private:
   static std::string BinDir() {
     std::string dir = plat::GetEnvironmentVariableW("VLX_TEST_BIN_DIR")
                           .value_or(fileutil::ExtractFilePath(plat::GetModuleFileNameW()));
@@ -348,6 +347,7 @@ class E2eFixture : public ::testing::Test {
     return dir;
   }
 
+ private:
   Process StartDouble(const char* className, const char* caption, const std::string& record) {
     return Start(helper_, std::string(className) + " " + caption + " \"" + record + "\" 180000",
                  sandbox_.dir());
