@@ -102,4 +102,16 @@ TEST_F(Tweaks, PowerPlanSwitchedThroughTheLibraryAndSetBack) {
   EXPECT_EQ(e2e::ReadBytes(install() + "powermgr_plan.txt"), "{USER-PLAN}");
 }
 
+TEST_F(Tweaks, PartlyAppliedOverclockRecordedAndReset) {
+  ASSERT_TRUE(plat::CopyFileW(BinDir() + "OverDrive.dll", install() + "OverDrive.dll", false));
+  ASSERT_TRUE(fileutil::AppendFileBytes(install() + "overdrive.txt", "0 30 0"));
+  EXPECT_EQ(RunProgram("-game"), 0u);
+  EXPECT_NE(DataText("Temp.ini").find("[OverClock]\r\nOverClockGPU=30\r\nOverClockMem=0\r\n"),
+            std::string::npos)
+      << DataText("Temp.ini");
+  EXPECT_EQ(RunProgram("-normal"), 0u);
+  EXPECT_EQ(e2e::ReadBytes(install() + "overdrive_record.txt"),
+            "CanOverClock\nGetGPUInfo\nOverClock\t0\nCanOverClock\nReset\n");
+}
+
 }  // namespace
