@@ -10,6 +10,7 @@
 #include "diag/uAppLog.h"
 #include "diag/uBugreport.h"
 #include "diag/uSysInfo.h"
+#include "modules/tweaks/uOverFun.h"
 #include "platform/Platform.h"
 #include "platform/Text.h"
 
@@ -63,6 +64,7 @@ TfrmMiniBoost::TfrmMiniBoost(std::vector<std::string> Params, bool ShowMainForm,
 
 TfrmMiniBoost::~TfrmMiniBoost() {
   if (fHandle != 0) plat::DestroyWindow(fHandle);
+  FreeOverDriveDll();
 }
 
 std::string TfrmMiniBoost::Param(size_t Index) const {
@@ -103,6 +105,7 @@ void TfrmMiniBoost::Create() {
 void TfrmMiniBoost::FormCreate() {
   InitAMD8Support();
   InitConfigGlobals(false);
+  LoadOverDriveDll();
   LogRun("TfrmMiniBoost.FormCreate");
   const std::string p1 = Param(1);
   if (p1 != "-normal" && p1 != "-game") ExitWithNotice(0);

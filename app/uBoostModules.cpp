@@ -16,6 +16,8 @@
 #include "modules/tweaks/uGameDesk.h"
 #include "modules/tweaks/uGameMode.h"
 #include "modules/tweaks/uMemUsage.h"
+#include "modules/tweaks/uOverClock.h"
+#include "modules/tweaks/uPower.h"
 #include "modules/tweaks/uRAMClear.h"
 #include "platform/Platform.h"
 
@@ -39,12 +41,12 @@ TBoostModules DefaultBoostModules() {
   // clang-format off
   m.Table = {
     // slot         module                        create pass pass name       progress counted stop   count            summary            hook
-    {"fOverClock", {},                            true,  2,   "OverClock",     5,      true,   false, C::None,          S::None,           H::None},
+    {"fOverClock", Make<TOverClockBoost>(),       true,  2,   "OverClock",     5,      true,   false, C::None,          S::None,           H::None},
     {"fSvcBoost",  Make<TServiceBoost>(),         true,  3,   "Service",       2,      false,  true,  C::DoneCount,     S::None,           H::None},
     {"fProcBoost", Make<TProcessController>(),    true,  4,   "Process",       1,      false,  true,  C::ActionAndDone, S::None,           H::None},
     {"fRAMClear",  Make<TRAMClear>(),             true,  5,   "RAM",           6,      true,   true,  C::BoostResult,   S::ReleasedMemory, H::None},
     {"Clipboard",  Make<TClipbrd>(),              false, 6,   "Clipboard",     7,      true,   true,  C::BoostResult,   S::None,           H::None},
-    {"Power",      {},                            false, 7,   "Power Schemes", 8,      true,   true,  C::BoostResult,   S::None,           H::PowerSchText},
+    {"Power",      Make<TPowerSch>(),             false, 7,   "Power Schemes", 8,      true,   true,  C::BoostResult,   S::None,           H::PowerSchText},
     {"AutoUpdate", {},                            false, 8,   "AutoUpdate",    9,      true,   true,  C::BoostResult,   S::None,           H::None},
     {"Priority",   Make<TPriorityController>(),   false, 0,   "",              0,      false,  true,  C::None,          S::None,           H::None},
     {"Monitor",    Make<TMonitorBoost>(),         false, 1,   "Monitor",       4,      true,   true,  C::None,          S::None,           H::None},

@@ -6,7 +6,9 @@
 // A kind is a struct with the function type (Fn), its name and a template Call<Slot>:
 // every kind has kSlots functions, bound to exports as GetProcAddress hands them out,
 // so each call knows which library and export it stands for.
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -63,9 +65,11 @@ std::array<std::optional<Binding>, kSlots>& Slots() {
 }
 
 // Records a call of the export bound to a slot and returns its results: the return
-// value, then the out-parameters' values (count of them at least, missing ones 0).
+// value, then the out-parameters' values (count of them at least, missing ones 0); text,
+// when given, receives the export's text.
 template <class Kind>
-std::vector<int64_t> Record(size_t slot, std::vector<std::string> arguments, size_t count) {
+std::vector<int64_t> Record(size_t slot, std::vector<std::string> arguments, size_t count,
+                            std::string* text = nullptr) {
   Binding b;
   {
     std::lock_guard<std::mutex> lk(LibraryMu());
@@ -78,7 +82,10 @@ std::vector<int64_t> Record(size_t slot, std::vector<std::string> arguments, siz
   if (library != op.m().libraries.end()) {
     path = library->first;  // the name as the machine spells it
     const auto x = library->second.find(b.function);
-    if (x != library->second.end()) results = x->second.results;
+    if (x != library->second.end()) {
+      results = x->second.results;
+      if (text) *text = x->second.text;
+    }
   }
   if (results.size() < count) results.resize(count);
   op.m().calls.push_back(LibraryCall{FileNameOf(path), b.function, std::move(arguments),
@@ -124,6 +131,117 @@ struct IntRecord {
   }
 };
 
+// "none": int32 (void). Records no argument.
+struct NoArgs {
+  using Fn = int32_t(VLX_STDCALL*)();
+  static constexpr const char* kName = "none";
+  template <size_t Slot>
+  static int32_t VLX_STDCALL Call() {
+    return static_cast<int32_t>(Record<NoArgs>(Slot, {}, 1)[0]);
+  }
+};
+
+// "text": uint32 (const wchar_t* text). Records the text.
+struct TextArg {
+  using Fn = uint32_t(VLX_STDCALL*)(const char16_t*);
+  static constexpr const char* kName = "text";
+  template <size_t Slot>
+  static uint32_t VLX_STDCALL Call(const char16_t* text) {
+    return static_cast<uint32_t>(Record<TextArg>(Slot, {ZText(text)}, 1)[0]);
+  }
+};
+
+// "uint": uint32 (uint32 value). Records the value.
+struct UInt {
+  using Fn = uint32_t(VLX_STDCALL*)(uint32_t);
+  static constexpr const char* kName = "uint";
+  template <size_t Slot>
+  static uint32_t VLX_STDCALL Call(uint32_t value) {
+    return static_cast<uint32_t>(Record<UInt>(Slot, {std::to_string(value)}, 1)[0]);
+  }
+};
+
+// "uint-out-pair": uint32 (uint32* first, uint32* second). Records nothing; sets both
+// from the second and third results.
+struct UIntOutPair {
+  using Fn = uint32_t(VLX_STDCALL*)(uint32_t*, uint32_t*);
+  static constexpr const char* kName = "uint-out-pair";
+  template <size_t Slot>
+  static uint32_t VLX_STDCALL Call(uint32_t* first, uint32_t* second) {
+    const std::vector<int64_t> r = Record<UIntOutPair>(Slot, {}, 3);
+    if (first) *first = static_cast<uint32_t>(r[1]);
+    if (second) *second = static_cast<uint32_t>(r[2]);
+    return static_cast<uint32_t>(r[0]);
+  }
+};
+
+// "text-buffers": uint32 (wchar_t* first, uint32 firstCapacity, wchar_t* second,
+// uint32 secondCapacity). Records both capacities; writes the export's text, cut to
+// the capacity, into the second buffer.
+struct TextBuffers {
+  using Fn = uint32_t(VLX_STDCALL*)(char16_t*, uint32_t, char16_t*, uint32_t);
+  static constexpr const char* kName = "text-buffers";
+  template <size_t Slot>
+  static uint32_t VLX_STDCALL Call(char16_t*, uint32_t firstCapacity, char16_t* second,
+                                   uint32_t secondCapacity) {
+    std::string text;
+    const std::vector<int64_t> r = Record<TextBuffers>(
+        Slot, {std::to_string(firstCapacity), std::to_string(secondCapacity)}, 1, &text);
+    if (second && secondCapacity > 0) {
+      std::u16string units = txt::Utf8ToUtf16(text);
+      units.resize(std::min<size_t>(units.size(), secondCapacity - 1));
+      std::copy(units.begin(), units.end(), second);
+      second[units.size()] = 0;
+    }
+    return static_cast<uint32_t>(r[0]);
+  }
+};
+
+// "texts3-uint2": uint32 (const wchar_t*, const wchar_t*, const wchar_t*, uint32,
+// uint32). Records all five.
+struct Texts3UInt2 {
+  using Fn = uint32_t(VLX_STDCALL*)(const char16_t*, const char16_t*, const char16_t*, uint32_t,
+                                    uint32_t);
+  static constexpr const char* kName = "texts3-uint2";
+  template <size_t Slot>
+  static uint32_t VLX_STDCALL Call(const char16_t* a, const char16_t* b, const char16_t* c,
+                                   uint32_t d, uint32_t e) {
+    return static_cast<uint32_t>(Record<Texts3UInt2>(
+        Slot, {ZText(a), ZText(b), ZText(c), std::to_string(d), std::to_string(e)}, 1)[0]);
+  }
+};
+
+// "block": int32 (void* block). Records nothing; the results after the return value
+// are pairs (byte offset, value) and each value is written as an int32 at its offset
+// (the machine file must keep the offsets inside the block the caller passes).
+struct Block {
+  using Fn = int32_t(VLX_STDCALL*)(void*);
+  static constexpr const char* kName = "block";
+  template <size_t Slot>
+  static int32_t VLX_STDCALL Call(void* block) {
+    const std::vector<int64_t> r = Record<Block>(Slot, {}, 1);
+    for (size_t i = 1; block && i + 1 < r.size(); i += 2) {
+      const auto value = static_cast<int32_t>(r[i + 1]);
+      std::memcpy(static_cast<char*>(block) + r[i], &value, sizeof value);
+    }
+    return static_cast<int32_t>(r[0]);
+  }
+};
+
+// "int-out-pair-int": int32 (int32* first, int32* second, int32 value). Records the
+// value; sets both from the second and third results.
+struct IntOutPairInt {
+  using Fn = int32_t(VLX_STDCALL*)(int32_t*, int32_t*, int32_t);
+  static constexpr const char* kName = "int-out-pair-int";
+  template <size_t Slot>
+  static int32_t VLX_STDCALL Call(int32_t* first, int32_t* second, int32_t value) {
+    const std::vector<int64_t> r = Record<IntOutPairInt>(Slot, {std::to_string(value)}, 3);
+    if (first) *first = static_cast<int32_t>(r[1]);
+    if (second) *second = static_cast<int32_t>(r[2]);
+    return static_cast<int32_t>(r[0]);
+  }
+};
+
 // The kind's function for an export: the slot already bound to it, else a free one;
 // null when every slot is taken.
 template <class Kind, size_t... I>
@@ -150,6 +268,22 @@ const struct {
      [](const Binding& b) { return Bind<TextReply>(b, std::make_index_sequence<kSlots>()); }},
     {IntRecord::kName,
      [](const Binding& b) { return Bind<IntRecord>(b, std::make_index_sequence<kSlots>()); }},
+    {NoArgs::kName,
+     [](const Binding& b) { return Bind<NoArgs>(b, std::make_index_sequence<kSlots>()); }},
+    {TextArg::kName,
+     [](const Binding& b) { return Bind<TextArg>(b, std::make_index_sequence<kSlots>()); }},
+    {UInt::kName,
+     [](const Binding& b) { return Bind<UInt>(b, std::make_index_sequence<kSlots>()); }},
+    {UIntOutPair::kName,
+     [](const Binding& b) { return Bind<UIntOutPair>(b, std::make_index_sequence<kSlots>()); }},
+    {TextBuffers::kName,
+     [](const Binding& b) { return Bind<TextBuffers>(b, std::make_index_sequence<kSlots>()); }},
+    {Texts3UInt2::kName,
+     [](const Binding& b) { return Bind<Texts3UInt2>(b, std::make_index_sequence<kSlots>()); }},
+    {Block::kName,
+     [](const Binding& b) { return Bind<Block>(b, std::make_index_sequence<kSlots>()); }},
+    {IntOutPairInt::kName,
+     [](const Binding& b) { return Bind<IntOutPairInt>(b, std::make_index_sequence<kSlots>()); }},
 };
 
 }  // namespace

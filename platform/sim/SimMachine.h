@@ -158,10 +158,12 @@ struct MessageBoxCall {  // MessageBoxW
 };
 // An export of a stand-in library ("[library PATH]"): its kind names the function's
 // signature and what a call records; results are the return value, then the values the
-// kind hands back through its out-parameters (missing ones are 0).
+// kind hands back through its out-parameters (missing ones are 0); text is what a kind
+// with a text out-parameter writes there.
 struct LibraryExport {
   std::string kind;
-  std::vector<int64_t> results;
+  std::vector<int64_t> results = {};
+  std::string text = {};
 };
 // A call of a stand-in export, its arguments as its kind shows them.
 struct LibraryCall {

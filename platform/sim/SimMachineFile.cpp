@@ -1338,15 +1338,22 @@ void WriteProcess(const Machine& m, std::string& out) {
 }
 
 // ---------------------------------------------------------------- [library PATH]
-// Stand-in libraries: "EXPORT = KIND" or "EXPORT = KIND -> RESULT, ...".
+// Stand-in libraries: "EXPORT = KIND" or "EXPORT = KIND -> RESULT, ..."; a quoted
+// result, last, is the export's text.
 
 bool ParseExport(const std::string& text, LibraryExport& x) {
   const size_t arrow = text.find("->");
   x.kind = txt::Trim(text.substr(0, arrow));
   x.results.clear();
+  x.text.clear();
   if (!IsExportKind(x.kind)) return false;
   if (arrow == std::string::npos) return true;
-  for (const std::string& item : SplitList(text.substr(arrow + 2), ',')) {
+  const std::string rest = text.substr(arrow + 2);
+  const size_t quote = rest.find('"');
+  std::string why;
+  if (quote != std::string::npos && !Unquote(txt::Trim(rest.substr(quote)), x.text, why))
+    return false;
+  for (const std::string& item : SplitList(rest.substr(0, quote), ',')) {
     int64_t n = 0;
     if (!ParseSigned(item, n)) return false;
     x.results.push_back(n);
@@ -1358,6 +1365,7 @@ std::string ExportText(const LibraryExport& x) {
   std::string text = x.kind;
   for (size_t i = 0; i < x.results.size(); ++i)
     text += (i ? ", " : " -> ") + std::to_string(x.results[i]);
+  if (!x.text.empty()) text += (x.results.empty() ? " -> " : ", ") + Quote(x.text);
   return text;
 }
 

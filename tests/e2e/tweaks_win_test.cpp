@@ -86,4 +86,32 @@ TEST_F(Tweaks, HeldClipboardIsLoggedAndAbsentGameModeNeverCreated) {
   EXPECT_NE(errors.find("TClipbrd.Boost : Cannot open clipboard: "), std::string::npos) << errors;
 }
 
+TEST_F(Tweaks, PowerPlanSwitchedThroughTheLibraryAndSetBack) {
+  ASSERT_TRUE(plat::CopyFileW(BinDir() + "PowerMgr.dll", install() + "PowerMgr.dll", false));
+  EXPECT_EQ(RunProgram("-game"), 0u);
+  EXPECT_NE(DataText("Temp.ini").find("[Power]\r\nCustom=1\r\n"), std::string::npos);
+  EXPECT_NE(DataText("Velmorix.ini").find("BasePwrSchID={USER-PLAN}"), std::string::npos);
+  EXPECT_EQ(RunProgram("-normal"), 0u);
+  const std::string game = "{58231417-2B7B-4575-8231-96CB9CF58B36}";
+  EXPECT_EQ(e2e::ReadBytes(install() + "powermgr_record.txt"),
+            "GetCurrentPwrCFG\t260\t260\nDeletePwrCFGByName\tVelmoran Power Plan\n"
+            "SetSleepTimeValue\t0\nSetDisplayTimeValue\t0\nGetCurrentDisplayBrightness\n"
+            "SetGamePwrCFG\tVelmoran Power Plan\tActivate it when you switch to Gaming Mode for "
+            "boosting.\t" +
+                game + "\t70\t40\nSetPwrCFG\t{USER-PLAN}\n");
+  EXPECT_EQ(e2e::ReadBytes(install() + "powermgr_plan.txt"), "{USER-PLAN}");
+}
+
+TEST_F(Tweaks, PartlyAppliedOverclockRecordedAndReset) {
+  ASSERT_TRUE(plat::CopyFileW(BinDir() + "OverDrive.dll", install() + "OverDrive.dll", false));
+  ASSERT_TRUE(fileutil::AppendFileBytes(install() + "overdrive.txt", "0 30 0"));
+  EXPECT_EQ(RunProgram("-game"), 0u);
+  EXPECT_NE(DataText("Temp.ini").find("[OverClock]\r\nOverClockGPU=30\r\nOverClockMem=0\r\n"),
+            std::string::npos)
+      << DataText("Temp.ini");
+  EXPECT_EQ(RunProgram("-normal"), 0u);
+  EXPECT_EQ(e2e::ReadBytes(install() + "overdrive_record.txt"),
+            "CanOverClock\nGetGPUInfo\nOverClock\t0\nCanOverClock\nReset\n");
+}
+
 }  // namespace

@@ -254,12 +254,14 @@ TEST(Tweaks, MachineFileKeepsMemoryClipboardRandomAndWindowState) {
   m.windows = {Win("Progman", 30, 0), Win("SHELLDLL_DefView", 30, -5, true, "Progman")};
   m.windows[1].visible = false;
   m.windows[1].lastShow = 0;
+  m.libraries["C:\\x\\p.dll"]["Get"] = sim::LibraryExport{"text-buffers", {1}, "{A, \"b\"}"};
   sim::Machine back;
   std::string error;
   ASSERT_TRUE(sim::Parse(sim::Serialize(m), back, error)) << error;
   EXPECT_EQ(sim::Serialize(back), sim::Serialize(m));
   EXPECT_EQ(back.memory.script, m.memory.script);
   EXPECT_EQ(back.windows[1].parent, "Progman");
+  EXPECT_EQ(back.libraries["C:\\x\\p.dll"]["Get"].text, "{A, \"b\"}");
 }
 
 // A whole program run in a process of its own; the machine as it left it.

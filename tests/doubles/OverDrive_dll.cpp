@@ -1,0 +1,66 @@
+// Stand-in for the overclocking library "OverDrive.dll" (standard calling convention):
+// reads "RESULT GPU MEM" for OverClock from "overdrive.txt" beside the library
+// (missing: "1 50 20"), fills the information record with core 1000 and memory 250
+// (values 100000 and 25000 at offsets 156 and 160) and appends every call to
+// "overdrive_record.txt", one line per call: the function's name and its arguments,
+// separated by tabs.
+#include <windows.h>
+
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+namespace {
+
+std::wstring Beside(const wchar_t* name) {
+  wchar_t buffer[MAX_PATH * 2];
+  HMODULE self = nullptr;
+  ::GetModuleHandleExW(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      reinterpret_cast<LPCWSTR>(&Beside), &self);
+  std::wstring path(buffer, ::GetModuleFileNameW(self, buffer, MAX_PATH * 2));
+  path.erase(path.find_last_of(L"\\/") + 1);
+  return path + name;
+}
+
+void Record(const std::string& line) {
+  std::ofstream(Beside(L"overdrive_record.txt").c_str(), std::ios::app | std::ios::binary)
+      << line << "\n";
+}
+
+}  // namespace
+
+#define EXPORT extern "C" __declspec(dllexport) int32_t __stdcall
+
+EXPORT CanOverClock() {
+  Record("CanOverClock");
+  return 1;
+}
+
+EXPORT GetGPUInfo(void* record) {
+  Record("GetGPUInfo");
+  const int32_t core = 100000, memory = 25000;
+  std::memcpy(static_cast<char*>(record) + 156, &core, 4);
+  std::memcpy(static_cast<char*>(record) + 160, &memory, 4);
+  return 1;
+}
+
+EXPORT OverClock(int32_t* gpu, int32_t* mem, int32_t flags) {
+  Record("OverClock\t" + std::to_string(flags));
+  int32_t result = 1, g = 50, m = 20;
+  std::ifstream(Beside(L"overdrive.txt").c_str()) >> result >> g >> m;
+  *gpu = g;
+  *mem = m;
+  return result;
+}
+
+EXPORT Reset() {
+  Record("Reset");
+  return 1;
+}
+
+EXPORT GetRange() {
+  Record("GetRange");
+  return 1;
+}

@@ -1,0 +1,202 @@
+// The power plan and GPU overclock modules over simulated machines with scripted
+// stand-ins of their libraries: calls, records and log lines of a boost and its restore.
+#include <gtest/gtest.h>
+
+#include "config/UnitGAConfig.h"
+#include "modules/tweaks/uOverClock.h"
+#include "modules/tweaks/uOverFun.h"
+#include "modules/tweaks/uPower.h"
+#include "tests/engine/EngineMachine.h"
+
+namespace {
+
+using namespace enginetest;
+using Exports = std::map<std::string, sim::LibraryExport>;
+
+const std::string kPowerMgr = kProgram + "PowerMgr.dll";
+const std::string kOverDrive = kProgram + "OverDrive.dll";
+const std::string kUserPlan = "{381B4222-F694-41F0-9685-FF5BB260DF2E}";
+
+Exports PowerMgr(sim::LibraryExport current) {
+  return {{"GetCurrentPwrCFG", current},
+          {"DeletePwrCFGByName", {"text"}},
+          {"SetSleepTimeValue", {"uint"}},
+          {"SetDisplayTimeValue", {"uint"}},
+          {"GetCurrentDisplayBrightness", {"uint-out-pair", {1, 70, 40}}},
+          {"SetGamePwrCFG", {"texts3-uint2"}},
+          {"SetPwrCFG", {"text"}}};
+}
+
+Exports OverDrive(std::vector<int64_t> overClock) {
+  return {{"OverClock", {"int-out-pair-int", overClock}},
+          {"Reset", {"none", {1}}},
+          {"CanOverClock", {"none", {1}}},
+          {"GetGPUInfo", {"block", {1, 156, 100000, 160, 25000}}},
+          {"GetRange", {"none"}}};
+}
+
+std::vector<std::string> Calls(const sim::Machine& m) {
+  std::vector<std::string> calls;
+  for (const sim::LibraryCall& c : m.calls) {
+    std::string line = c.function;
+    for (const std::string& a : c.arguments)
+      line += " " + a;
+    calls.push_back(line);
+  }
+  return calls;
+}
+
+std::string Base(const sim::ScopedMachine& m) {
+  const std::string s = Text(m, kSettings);
+  const size_t at = s.find("BasePwrSchID=");
+  return at == std::string::npos ? "" : s.substr(at + 13, s.find('\r', at) - at - 13);
+}
+
+TEST(Tweaks, PowerRecordsTheUsersPlanOnceAndSwitchesOnlyWhenItIsKnown) {
+  const std::string name = "Velmoran Power Plan";
+  const std::string set = "SetGamePwrCFG " + name +
+                          " Activate it when you switch to Gaming Mode for boosting. " +
+                          TPowerSch::kGamePlanId + " 70 40";
+  const std::vector<std::string> switched = {
+      "GetCurrentPwrCFG 260 260", "DeletePwrCFGByName " + name,  "SetSleepTimeValue 0",
+      "SetDisplayTimeValue 0",    "GetCurrentDisplayBrightness", set};
+  std::vector<std::string> steps;
+  for (int i : {1, 2, 3, 4, 5, 6, 7, 8, 9, 11})
+    steps.push_back("TPowerSch.Boost " + std::to_string(i));
+  struct Row {
+    sim::LibraryExport current;
+    bool boosted;
+    std::string base;
+    std::vector<std::string> calls;
+    std::vector<std::string> log;
+  } rows[] = {
+      {{"text-buffers", {1}, kUserPlan}, true, kUserPlan, switched, steps},
+      {{"text-buffers", {1}, "58231417-2b7b-4575-8231-96cb9cf58b36"},
+       true,
+       "{OLD}",
+       switched,
+       steps},
+      {{"text-buffers", {0}, kUserPlan},
+       false,
+       "{OLD}",
+       {"GetCurrentPwrCFG 260 260"},
+       {"TPowerSch.Boost 1", "TPowerSch.Boost 2"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.current.text);
+    Session session;
+    sim::ScopedMachine m{
+        Machine()
+            .File(kSettings, Ini("[Power]\r\nBasePwrSchID={OLD}\r\n"))
+            .With([&](sim::Machine& mc) { mc.libraries[kPowerMgr] = PowerMgr(row.current); })};
+    InitConfigGlobals(false);
+    TPowerSch power(kData, kSettings, kTemp);
+    power.SetPowerSchText("", "");
+    EXPECT_EQ(power.Boost(), row.boosted);
+    EXPECT_EQ(Calls(m.machine()), row.calls);
+    EXPECT_EQ(RunLogLines(m), row.log);
+    EXPECT_EQ(Base(m), row.base);
+    EXPECT_EQ(power.HasRestoreData(), row.boosted);
+    m.machine().calls.clear();
+    power.Restore();
+    EXPECT_EQ(Calls(m.machine()), row.boosted ? std::vector<std::string>{"SetPwrCFG " + row.base}
+                                              : std::vector<std::string>{});
+    EXPECT_FALSE(power.HasRestoreData());
+  }
+}
+
+TEST(Tweaks, OverclockRecordsWhateverWasAppliedAndCreditsOnlySuccess) {
+  struct Row {
+    std::vector<int64_t> overClock;  // result, GPU amount, memory amount
+    bool boosted;
+    const char* record;
+    double gpuPercent;
+    std::vector<std::string> log;
+  } rows[] = {
+      {{1, 50, 20},
+       true,
+       "[OverClock]\r\nOverClockGPU=50\r\nOverClockMem=20\r\n",
+       2.5,
+       {"TOverClockBoost: GPUPercent:=50/1000* 0.5 * 100=2.5",
+        "TOverClockBoost: MemPercent:=20/250* 0.5 * 100=4", "GPUValue : 50", "MemValue : 20",
+        "OverClock Succeed", "Reset Succeed"}},
+      {{0, 30, 0},
+       false,
+       "[OverClock]\r\nOverClockGPU=30\r\nOverClockMem=0\r\n",
+       0,
+       {"OverClock Failed", "Reset Succeed"}},
+      {{0, 0, 0}, false, "", 0, {"OverClock Failed"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.overClock[0] + row.overClock[1]);
+    Session session;
+    sim::ScopedMachine m{Machine().With(
+        [&](sim::Machine& mc) { mc.libraries[kOverDrive] = OverDrive(row.overClock); })};
+    InitConfigGlobals(false);
+    LoadOverDriveDll();
+    TOverClockBoost oc(kData, kSettings, kTemp);
+    EXPECT_EQ(oc.Boost(), row.boosted);
+    EXPECT_EQ(Text(m, kTemp), row.record);
+    EXPECT_EQ(oc.OverClockGain()->GPUPercent, row.gpuPercent);
+    oc.Restore();
+    std::vector<std::string> log = {"Load dll fun Succeed", "Load dll fun CanOverClock True",
+                                    "OverClock EnableTrue", "Mini Start OverClock"};
+    log.insert(log.end(), row.log.begin(), row.log.end());
+    EXPECT_EQ(RunLogLines(m), log);
+    EXPECT_EQ(Text(m, kTemp), "");
+    FreeOverDriveDll();
+  }
+}
+
+TEST(Tweaks, MissingLibraryOrExportIsLoggedAndRecordsNothing) {
+  struct Row {
+    bool file;
+    const char* dropped[2];  // exports left out
+    size_t errors;
+  } rows[] = {{false, {"", ""}, 2},
+              {true, {"SetPwrCFG", "GetRange"}, 3},
+              {true, {"GetCurrentPwrCFG", "OverClock"}, 3}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.dropped[0]);
+    Session session;
+    sim::ScopedMachine m{Machine().With([&](sim::Machine& mc) {
+      if (!row.file) return;
+      mc.libraries[kPowerMgr] = PowerMgr({"text-buffers", {1}, kUserPlan});
+      mc.libraries[kOverDrive] = OverDrive({1, 50, 20});
+      mc.libraries[kPowerMgr].erase(row.dropped[0]);
+      mc.libraries[kOverDrive].erase(row.dropped[1]);
+    })};
+    InitConfigGlobals(false);
+    LoadOverDriveDll();
+    TOverClockBoost oc(kData, kSettings, kTemp);
+    TPowerSch power(kData, kSettings, kTemp);
+    EXPECT_FALSE(oc.Boost());
+    EXPECT_FALSE(power.Boost());
+    EXPECT_EQ(Text(m, kTemp), "<missing>");
+    EXPECT_EQ(Base(m), "");
+    EXPECT_EQ(LogMessages(Text(m, kLogs + "VlxMiniException.log")).size(), row.errors);
+    EXPECT_TRUE(m.machine().calls.empty());
+    FreeOverDriveDll();
+  }
+}
+
+TEST(Tweaks, RestoreWithoutTheLibrariesKeepsTheRecordsAndLogsWhatIsPending) {
+  const std::string records =
+      "[Power]\r\nCustom=1\r\n[OverClock]\r\nOverClockGPU=0\r\nOverClockMem=5\r\n";
+  Session session;
+  sim::ScopedMachine m{
+      Machine().File(kSettings, Ini("[Power]\r\nBasePwrSchID={U}\r\n")).File(kTemp, Ini(records))};
+  InitConfigGlobals(false);
+  LoadOverDriveDll();
+  TOverClockBoost(kData, kSettings, kTemp).Restore();
+  TPowerSch(kData, kSettings, kTemp).Restore();
+  EXPECT_EQ(Text(m, kTemp), records);
+  const auto errors = LogMessages(Text(m, kLogs + "VlxMiniException.log"));
+  ASSERT_EQ(errors.size(), 3u);
+  EXPECT_EQ(errors[0],
+            "TOverClockBoost.Restore : OverDrive.dll not available, reset pending: "
+            "OverClockGPU=0 OverClockMem=5");
+  EXPECT_EQ(errors[2], "TPowerSch.Restore : power plan not set back, pending plan {U}");
+}
+
+}  // namespace
