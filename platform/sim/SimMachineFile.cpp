@@ -16,6 +16,7 @@
 
 #include "platform/Text.h"
 #include "platform/sim/SimInternal.h"
+#include "platform/sim/SimServiceTable.h"
 #include "platform/sim/SimTweaksFile.h"
 
 namespace sim {
@@ -1563,6 +1564,85 @@ const Fields<LibraryCall>& CallFields() {
   return *fields;
 }
 
+// ---------------------------------------------------------------- [service NAME]
+
+const Named kServiceStates[] = {{"stopped", 1}, {"start-pending", 2},    {"stop-pending", 3},
+                                {"running", 4}, {"continue-pending", 5}, {"pause-pending", 6},
+                                {"paused", 7}};
+const Named kServiceTypes[] = {
+    {"own", 0x10}, {"share", 0x20}, {"driver", 0x01}, {"filesystem", 0x02}};
+const Named kServiceStarts[] = {
+    {"boot", 0}, {"system", 1}, {"auto", 2}, {"demand", 3}, {"disabled", 4}};
+
+std::string StopText(const Service& s) {
+  switch (s.stop) {
+    case StopBehaviour::After:
+      return "after " + std::to_string(s.stopDelayMs);
+    case StopBehaviour::Refuse:
+      return "refuse " + std::to_string(s.refuseError);
+    case StopBehaviour::Never:
+      return "never";
+    default:
+      return "now";
+  }
+}
+
+bool ParseStop(const std::string& v, Service& s) {
+  const std::vector<std::string> w = SplitList(v, ' ');
+  uint64_t n = 0;
+  const bool hasNumber = w.size() == 2 && ParseNumber(w[1], n) && n <= UINT32_MAX;
+  if (v == "now" || v == "never") {
+    s.stop = v == "now" ? StopBehaviour::Now : StopBehaviour::Never;
+  } else if (hasNumber && (w[0] == "after" || w[0] == "refuse")) {
+    s.stop = w[0] == "after" ? StopBehaviour::After : StopBehaviour::Refuse;
+    (w[0] == "after" ? s.stopDelayMs : s.refuseError) = static_cast<uint32_t>(n);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+const Fields<Service>& ServiceFields() {
+  static const auto* fields = new Fields<Service>{
+      TextField<Service>("display", VLX_MEMBER(displayName)),
+      TextField<Service>("description", VLX_MEMBER(description), Omit::AtDefault),
+      TextField<Service>("path", VLX_MEMBER(binaryPath)),
+      NamedField<Service>("type", kServiceTypes, "own, share, driver, filesystem or a number",
+                          VLX_MEMBER(type)),
+      NamedField<Service>("start", kServiceStarts, "boot, system, auto, demand or disabled",
+                          VLX_MEMBER(startType)),
+      TextField<Service>("account", VLX_MEMBER(startName), Omit::AtDefault),
+      NamedField<Service>("state", kServiceStates, "a service state", VLX_MEMBER(state)),
+      NumberField<Service>("checkPoint", VLX_MEMBER(checkPoint), Omit::AtDefault),
+      NumberField<Service>("waitHint", VLX_MEMBER(waitHint), Omit::AtDefault),
+      {"pending", "SINCE-DUE in machine ticks",
+       [](const std::string& v, Service& s) {
+         const size_t dash = v.find('-');
+         return dash != std::string::npos && ParseNumber(v.substr(0, dash), s.pendingSince) &&
+                ParseNumber(v.substr(dash + 1), s.due);
+       },
+       [](const Service& s) -> std::optional<std::string> {
+         if (!s.due) return std::nullopt;
+         return std::to_string(s.pendingSince) + "-" + std::to_string(s.due);
+       }},
+      {"dependsOn", "a list",
+       [](const std::string& v, Service& s) {
+         s.dependsOn = SplitList(v, ',');
+         return true;
+       },
+       [](const Service& s) -> std::optional<std::string> {
+         if (s.dependsOn.empty()) return std::nullopt;
+         std::string list;
+         for (const std::string& d : s.dependsOn)
+           list += (list.empty() ? "" : ", ") + d;
+         return list;
+       }},
+      {"stop", "now, after MS, refuse CODE or never", ParseStop,
+       [](const Service& s) -> std::optional<std::string> { return StopText(s); }},
+  };
+  return *fields;
+}
+
 #undef VLX_MEMBER
 
 // [monitor N] and [ddcjournal]: read and written by SimMonitors.cpp.
@@ -1620,6 +1700,8 @@ const std::vector<Kind>& Kinds() {
       {"reg", ParseReg, WriteReg},
       {"file", ParseFile, WriteFile},
       {"process", ParseProcess, WriteProcess},
+      // Services follow the processes that run them.
+      RecordKind("service", &Machine::services, ServiceFields(), &Service::name),
       {"library", ParseLibrary, WriteLibrary},
       {"desktop", ParseDesktop, WriteDesktop},
       {"window", ParseWindow, WriteWindow},
@@ -1645,15 +1727,34 @@ const Kind* FindKind(const std::string& name) {
 
 }  // namespace
 
+std::string DescribeServices(const Machine& machine) {
+  std::string out;
+  auto list = [&out](const char* what, const std::vector<std::string>& names) {
+    if (names.empty()) return;
+    out += std::string("    ") + what;
+    for (size_t i = 0; i < names.size(); ++i)
+      out += (i ? ", " : " ") + names[i];
+    out += "\n";
+  };
+  for (const Service& s : machine.services) {
+    out += s.name + "  \"" + s.displayName + "\"  " + ToName(kServiceStates, s.state) + ", " +
+           ToName(kServiceStarts, s.startType) + ", stop " + StopText(s) + "\n    " + s.binaryPath +
+           "\n";
+    list("depends on", s.dependsOn);
+    std::vector<std::string> dependents;
+    for (const Service* d : DependentsOf(machine, s.name))
+      dependents.push_back(d->name);
+    list("dependents", dependents);
+  }
+  return out;
+}
+
 std::string Serialize(const Machine& machine) {
   std::string out =
       "# Simulated Windows machine (docs/sim-machine.md). Programs rewrite this file on every\n"
       "# change, so comments other than this header are not kept.\n";
-  for (const Kind& k : Kinds()) {
+  for (const Kind& k : Kinds())
     k.write(machine, out);
-    // Services follow the processes that run them.
-    if (std::string(k.name) == "process") WriteServiceSections(machine, out);
-  }
   for (const std::string& section : machine.unknownSections)
     out += "\n" + section;
   return out;
@@ -1751,7 +1852,7 @@ bool Parse(const std::string& text, Machine& machine, std::string& error) {
   for (const Section& sec : sections) {
     if (!FindKind(sec.kind)->parse(sec, machine, error)) return false;
   }
-  return TakeServiceSections(text, machine, error);
+  return true;
 }
 
 }  // namespace sim

@@ -46,11 +46,6 @@ void SettleServices(Machine& machine);
 // Service handles (manager and services) open now.
 size_t OpenServiceHandles();
 
-// The machine file's "[service NAME]" sections: moved out of the machine's unknown
-// sections into its service table after parsing (false with a message naming the
-// line of text on a bad entry), and written back in table order.
-bool TakeServiceSections(const std::string& text, Machine& machine, std::string& error);
-void WriteServiceSections(const Machine& machine, std::string& out);
 // The table as "vlxsim show services" prints it.
 std::string DescribeServices(const Machine& machine);
 
