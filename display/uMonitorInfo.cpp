@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "diag/uMonitorAppLog.h"
+#include "engine/uBoostBase.h"
 #include "platform/Gui.h"
 #include "platform/Platform.h"
 #include "platform/Text.h"
@@ -22,13 +23,6 @@ constexpr uint8_t kVcpContrast = 0x12;
 constexpr uint8_t kVcpColorPreset = 0x14;
 constexpr uint8_t kVcpSettings = 0xB0;
 constexpr uint8_t kVcpDisplayMode = 0xDC;
-
-// Lets the calling thread's pending window messages be handled.
-void ProcessMessages() {
-  plat::Message msg;
-  while (plat::PeekMessageW(msg))
-    plat::DispatchMessageW(msg);
-}
 
 }  // namespace
 

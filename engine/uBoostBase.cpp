@@ -5,6 +5,7 @@
 #include "config/IniFiles.h"
 #include "config/UnitGAConfig.h"
 #include "platform/FileUtil.h"
+#include "platform/Gui.h"
 #include "platform/Text.h"
 
 namespace {
@@ -44,6 +45,17 @@ const std::array<const char*, 31> kExcludedProcesses = {
 };
 
 }  // namespace
+
+void ProcessMessages() {
+  plat::Message msg;
+  while (plat::PeekMessageW(msg)) {
+    if (msg.message == plat::kWM_QUIT) {
+      plat::PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    plat::DispatchMessageW(msg);
+  }
+}
 
 TBoostBase::TBoostBase(const std::string& Path, const std::string& /*SettingsFile*/,
                        const std::string& StateFile)

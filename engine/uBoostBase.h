@@ -32,6 +32,10 @@ enum class TProgressItemKind : uint8_t {
 // Progress notification: (Sender, ItemKind, Caption, Success).
 using TProgressEvent = std::function<void(void*, TProgressItemKind, const std::string&, bool)>;
 
+// Lets the calling thread handle its pending window messages during a long step; a
+// quit request is left in the queue for the thread's own loop.
+void ProcessMessages();
+
 // Raised when an operation is called on a module that does not supply it.
 class EAbstractError : public std::logic_error {
  public:

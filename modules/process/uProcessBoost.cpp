@@ -44,19 +44,6 @@ const std::array<TCompanion, 4> kCompanions = {{
 }};
 const char* const kGameCapTray = "TrvGameCapTray.exe";
 
-// Lets the calling thread handle its pending window messages.
-void ProcessMessages() {
-  plat::Message msg;
-  while (plat::PeekMessageW(msg)) {
-    if (msg.message == plat::kWM_QUIT) {
-      // Leave the quit request for the thread's own loop.
-      plat::PostQuitMessage(static_cast<int>(msg.wParam));
-      break;
-    }
-    plat::DispatchMessageW(msg);
-  }
-}
-
 // Letter case folded the way SQLite's lower() folds it (A to Z only), so that the
 // values compare equal to the lower-cased columns.
 std::string AsciiLower(std::string text) {

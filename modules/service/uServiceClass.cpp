@@ -6,28 +6,13 @@
 #include "config/PSafeIniFile.h"
 #include "diag/uAppLog.h"
 #include "diag/uSysInfo.h"
+#include "engine/uBoostBase.h"
 #include "modules/service/WinSvcEx.h"
 #include "modules/service/uGetSvcSection.h"
 #include "platform/FileUtil.h"
 #include "platform/Gui.h"
 #include "platform/Platform.h"
 #include "platform/Text.h"
-
-namespace {
-
-// Lets the calling thread handle its pending window messages.
-void ProcessMessages() {
-  plat::Message msg;
-  while (plat::PeekMessageW(msg)) {
-    if (msg.message == plat::kWM_QUIT) {
-      plat::PostQuitMessage(static_cast<int>(msg.wParam));
-      break;
-    }
-    plat::DispatchMessageW(msg);
-  }
-}
-
-}  // namespace
 
 TServices::TServices(const std::string& IniFile, const std::string& WhiteListFile)
     : fWhiteListFile(WhiteListFile), fSection(GetSvcSection(GetOSName())) {
