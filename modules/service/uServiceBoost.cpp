@@ -1,6 +1,8 @@
 #include "modules/service/uServiceBoost.h"
 
 #include <algorithm>
+#include <atomic>
+#include <memory>
 
 #include "config/IniFiles.h"
 #include "config/PSafeIniFile.h"
@@ -135,8 +137,17 @@ void TServiceBoost::Restore() {
       if (!IsWin32Service(name)) {
         LogInfo("TServiceBoost.Restore " + name + " is not a service of this machine");
       } else {
-        if (!IsServiceRunning(name)) RunWithTimeout([n = name] { StartService(n); }, kStartWaitMs);
-        Notify(KindOf(isThird), display, true);
+        // The start goes on in the background; a start that has already failed when the
+        // wait ends (a service still stopping, a disabled one) is not reported as done.
+        bool started = true;
+        if (!IsServiceRunning(name)) {
+          auto result = std::make_shared<std::atomic<int>>(0);
+          const bool ended = RunWithTimeout(
+              [n = name, result] { result->store(StartService(n) ? 1 : 2); }, kStartWaitMs);
+          started = !(ended && result->load() == 2);
+          if (!started) LogInfo("TServiceBoost.Restore " + name + " did not start");
+        }
+        Notify(KindOf(isThird), display, started);
       }
       fTempIni->DeleteKey(section, name);
     }

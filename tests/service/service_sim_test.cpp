@@ -157,17 +157,27 @@ TEST(ServiceBoost, AStopThatHangsEndsThePassAndWaitsForTheNextDay) {
 
 TEST(ServiceBoost, TheRestoreStartsOnlyServicesOfThisMachine) {
   Session session;
-  sim::ScopedMachine m{ServiceMachine({Svc("Real", kPlain)}, "")};
+  sim::ScopedMachine m{ServiceMachine({Svc("Real", kPlain), Svc("Off", kPlain)}, "")};
   Program program;
-  m.machine().services[0].state = plat::kSERVICE_STOPPED;
-  m.WriteFile(kTemp, "[System Services]\r\nBogus=Bogus\r\nReal=Real service\r\n");
+  for (sim::Service& s : m.machine().services)
+    s.state = plat::kSERVICE_STOPPED;
+  m.machine().services[1].startType = plat::kSERVICE_DISABLED;
+  m.WriteFile(kTemp, "[System Services]\r\nBogus=Bogus\r\nReal=Real service\r\nOff=Off\r\n");
   TServiceBoost restore(kData, kSettings, kTemp);
+  std::vector<bool> reported;
+  restore.SetProgressHook(
+      [&](void*, TProgressItemKind, const std::string&, bool ok) { reported.push_back(ok); },
+      nullptr);
   restore.Restore();
   EXPECT_TRUE(Running(m.machine(), "Real"));
-  EXPECT_EQ(*restore.ActionCount(), 2);
+  EXPECT_EQ(*restore.ActionCount(), 3);
   EXPECT_FALSE(restore.HasRestoreData());
-  EXPECT_EQ(test::LogMessages(Text(m, kRunLog)).back(),
-            "TServiceBoost.Restore Bogus is not a service of this machine");
+  EXPECT_EQ(reported, (std::vector<bool>{true, false}));  // a failed start is not a success
+  const auto log = test::LogMessages(Text(m, kRunLog));
+  EXPECT_EQ(
+      std::vector<std::string>(log.end() - 2, log.end()),
+      (std::vector<std::string>{"TServiceBoost.Restore Bogus is not a service of this machine",
+                                "TServiceBoost.Restore Off did not start"}));
 }
 
 }  // namespace
