@@ -19,6 +19,7 @@
 #include "modules/tweaks/uOverClock.h"
 #include "modules/tweaks/uPower.h"
 #include "modules/tweaks/uRAMClear.h"
+#include "modules/tweaks/uUpdateController.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -47,7 +48,7 @@ TBoostModules DefaultBoostModules() {
     {"fRAMClear",  Make<TRAMClear>(),             true,  5,   "RAM",           6,      true,   true,  C::BoostResult,   S::ReleasedMemory, H::None},
     {"Clipboard",  Make<TClipbrd>(),              false, 6,   "Clipboard",     7,      true,   true,  C::BoostResult,   S::None,           H::None},
     {"Power",      Make<TPowerSch>(),             false, 7,   "Power Schemes", 8,      true,   true,  C::BoostResult,   S::None,           H::PowerSchText},
-    {"AutoUpdate", {},                            false, 8,   "AutoUpdate",    9,      true,   true,  C::BoostResult,   S::None,           H::None},
+    {"AutoUpdate", Make<TUpdateController>(),    false, 8,   "AutoUpdate",    9,      true,   true,  C::BoostResult,   S::None,           H::None},
     {"Priority",   Make<TPriorityController>(),   false, 0,   "",              0,      false,  true,  C::None,          S::None,           H::None},
     {"Monitor",    Make<TMonitorBoost>(),         false, 1,   "Monitor",       4,      true,   true,  C::None,          S::None,           H::None},
     {"GameMode",   Make<TGameMode>(),             false, 9,   "GameMode",      3,      true,   true,  C::BoostResult,   S::None,           H::None},

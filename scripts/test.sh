@@ -8,11 +8,14 @@
 #   4. builds presets "win32" (the product) and "win64" with every target; every build
 #      must be free of compiler warnings;
 #   5. checks the Windows executables with objdump (PE kind, GUI subsystem, system DLLs only)
-#      and that the i686 data-channel double exports its function undecorated;
+#      and that the i686 data-channel and automatic-updates doubles export their
+#      functions undecorated;
 #   6. runs every win64 suite (build/win64/tests/vlx_*_tests.exe) under wine64 in a private
 #      prefix (build/win64/wineprefix) on an Xvfb display of its own (vlx_e2e_tests runs
 #      VlxMini.exe from launch to exit beside doubles of the host, the tray program and
-#      the data channel), and compares the sim's profile functions with Wine's;
+#      the data channel), and compares the sim's profile functions with Wine's; the
+#      Windows Update scenarios of vlx_e2e_tests run in a second prefix set to Windows 7
+#      (build/win64/wineprefix-win7), the rest of it in the Windows 10 one;
 #   7. ends with one line "N passed, N failed" summed over everything.
 # Exit status: 0 when nothing failed, 1 otherwise.
 #
@@ -36,6 +39,8 @@ WINE=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
 WIN64="$ROOT/build/win64"
 PREFIX="$WIN64/wineprefix"
+# The Windows Update scenarios run where the update module works: a Windows 7 prefix.
+PREFIX7="$WIN64/wineprefix-win7"
 
 T0=$(date +%s)
 PASSED=0
@@ -327,14 +332,19 @@ export_check() {
 # The data-channel double that the end-to-end suite installs beside the program.
 if [[ $WIN32_RC -ne 1 ]]; then
   check "win32 datastate.dll double exports Func" export_check "$ROOT/build/win32/tests/datastate.dll" Func
+  check "win32 autoupdates.dll double exports the COM entries" export_check \
+    "$ROOT/build/win32/tests/autoupdates.dll" DllCanUnloadNow DllGetClassObject
 fi
 
 # ------------------------------------------------------------------ 6. Wine
 XVFB_PID=""
 cleanup() {
-  if [[ -d "$PREFIX" ]]; then
-    WINEPREFIX="$PREFIX" timeout 30 "$WINESERVER" -k >/dev/null 2>&1 || true
-  fi
+  local p
+  for p in "$PREFIX" "$PREFIX7"; do
+    if [[ -d "$p" ]]; then
+      WINEPREFIX="$p" timeout 30 "$WINESERVER" -k >/dev/null 2>&1 || true
+    fi
+  done
   if [[ -n "$XVFB_PID" ]]; then
     kill "$XVFB_PID" 2>/dev/null || true
     wait "$XVFB_PID" 2>/dev/null || true
@@ -372,15 +382,17 @@ export WINEPREFIX="$PREFIX" WINEDEBUG=-all WINEARCH=win64
 # No Mono or Gecko installer prompts in a prefix nobody looks at.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
-# prepare_prefix: once per build folder: wineboot, Windows 10, unmanaged X11 windows.
+# prepare_prefix [VERSION]: once per build folder and version (default win10): wineboot,
+# the Windows version, unmanaged X11 windows. Works on $WINEPREFIX.
 prepare_prefix() {
+  local version="${1:-win10}" PREFIX="$WINEPREFIX"
   [[ -f "$PREFIX/.vlx-ready" && -f "$PREFIX/system.reg" ]] && { no_debugger; return; }
   rm -rf "$PREFIX"
   mkdir -p "$PREFIX"
-  echo "  creating Wine prefix ${PREFIX#"$ROOT"/}"
+  echo "  creating Wine prefix ${PREFIX#"$ROOT"/} ($version)"
   timeout -k 10 300 "$WINE" wineboot -i >"$LOGS/wineboot.log" 2>&1 || return 1
-  timeout -k 10 120 "$WINE" winecfg -v win10 >>"$LOGS/wineboot.log" 2>&1 ||
-    timeout -k 10 60 "$WINE" reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d win10 /f \
+  timeout -k 10 120 "$WINE" winecfg -v "$version" >>"$LOGS/wineboot.log" 2>&1 ||
+    timeout -k 10 60 "$WINE" reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d "$version" /f \
       >>"$LOGS/wineboot.log" 2>&1 || return 1
   timeout -k 10 60 "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
     >>"$LOGS/wineboot.log" 2>&1 || return 1
@@ -392,6 +404,7 @@ prepare_prefix() {
 # no_debugger: once per prefix: a crash goes to the program's own filter, not to Wine's
 # debugger (which would hold the run).
 no_debugger() {
+  local PREFIX="$WINEPREFIX"
   [[ -f "$PREFIX/.vlx-no-debugger" ]] && return 0
   local key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug'
   timeout -k 10 60 "$WINE" reg add "$key" /v Auto /t REG_SZ /d 0 /f >>"$LOGS/wineboot.log" 2>&1 ||
@@ -401,14 +414,15 @@ no_debugger() {
   touch "$PREFIX/.vlx-no-debugger"
 }
 
-# run_wine_suite EXE: runs one gtest suite and records its counts.
+# run_wine_suite EXE [FILTER] [LABEL]: runs one gtest suite (the tests FILTER selects)
+# and records its counts under its name and LABEL.
 run_wine_suite() {
-  local exe="$1" name log rc t
-  name="$(basename "$exe" .exe)"
+  local exe="$1" filter="${2:-*}" label="${3:-}" name log rc t
+  name="$(basename "$exe" .exe)${label:+-$label}"
   log="$LOGS/wine-$name.log"
   t=$(date +%s)
   (cd "$WIN64/tests" && VLX_TEST_BIN_DIR="$WIN_TEST_DIR" timeout -k 15 "$SUITE_TIMEOUT" \
-    "$WINE" "$exe" --gtest_color=no </dev/null >"$log" 2>&1)
+    "$WINE" "$exe" --gtest_color=no --gtest_filter="$filter" </dev/null >"$log" 2>&1)
   rc=$?
   sed -i 's/\r$//' "$log"  # Wine's console output ends lines with CR LF
   local p f note="$(($(date +%s) - t))s"
@@ -471,13 +485,26 @@ if [[ $WIN64_RC -ne 1 ]]; then
       record "win64 test suites present" 0 1 "none built"
     fi
     for exe in "${suites[@]}"; do
-      run_wine_suite "$exe"
+      if [[ "$(basename "$exe")" == vlx_e2e_tests.exe ]]; then
+        run_wine_suite "$exe" "-WindowsUpdate.*"
+      else
+        run_wine_suite "$exe"
+      fi
     done
     # The sim's profile functions agree with the real ones.
     if [[ -x "$ROOT/build/linux/tests/vlx_profile_tests" && -f "$WIN64/tests/profile_transcript_helper.exe" ]]; then
       check "profile functions: sim matches Wine" profile_diff
     else
       record "profile functions: sim matches Wine" 0 1 "not built"
+    fi
+    # The Windows Update scenarios, in their own Windows 7 prefix.
+    if [[ -f "$WIN64/tests/vlx_e2e_tests.exe" ]]; then
+      if ! WINEPREFIX="$PREFIX7" prepare_prefix win7; then
+        record "prepare Wine prefix (win7)" 0 1 "see ${LOGS#"$ROOT"/}/wineboot.log"
+      else
+        WINEPREFIX="$PREFIX7" timeout 10 "$WINESERVER" -p >/dev/null 2>&1 || true
+        WINEPREFIX="$PREFIX7" run_wine_suite "$WIN64/tests/vlx_e2e_tests.exe" "WindowsUpdate.*" win7
+      fi
     fi
   fi
   cleanup

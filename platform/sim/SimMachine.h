@@ -173,6 +173,19 @@ struct LibraryCall {
   int64_t result = 0;
 };
 
+// The Windows Update Agent's automatic-updates object ([updateagent]): its settings
+// and the calls that fail. Calls of it and of COM's per-thread functions are recorded
+// as [call N] of library "AutomaticUpdates" and "ole32.dll".
+struct MachineUpdateAgent {
+  bool serviceEnabled = true;
+  int32_t level = 4;  // the notification level: 0 not configured, 1 disabled ... 4 scheduled
+  bool readOnly = false;
+  bool required = false;
+  uint32_t saveDelay = 0;         // what Save takes on the machine clock (ms)
+  std::vector<std::string> fail;  // these calls fail ("CoCreateInstance", "Save", ...)
+  bool operator==(const MachineUpdateAgent&) const = default;
+};
+
 struct Machine {
   // Version facts.
   plat::OsVersionInfo os{10, 0, 19045, plat::kVER_PLATFORM_WIN32_NT, "",
@@ -262,6 +275,7 @@ struct Machine {
 
   MachineMemory memory;
   MachineClipboard clipboard;
+  MachineUpdateAgent updateAgent;
   int32_t randomValue = 0;  // what plat::Random gives (less than its range)
 
   // Debug output (OutputDebugStringW), not persisted.

@@ -1643,6 +1643,38 @@ const Fields<Service>& ServiceFields() {
   return *fields;
 }
 
+// [updateagent]: the automatic-updates object; written when not the defaults.
+const Fields<MachineUpdateAgent>& UpdateAgentFields() {
+  constexpr Omit kOmit = Omit::AtDefault;
+  static const auto* fields = [] {
+    auto* f = new Fields<MachineUpdateAgent>{
+        YesNoField<MachineUpdateAgent>("serviceEnabled", VLX_MEMBER(serviceEnabled), kOmit),
+        NumberField<MachineUpdateAgent>("level", VLX_MEMBER(level), kOmit),
+        YesNoField<MachineUpdateAgent>("readOnly", VLX_MEMBER(readOnly), kOmit),
+        YesNoField<MachineUpdateAgent>("required", VLX_MEMBER(required), kOmit),
+        NumberField<MachineUpdateAgent>("saveDelay", VLX_MEMBER(saveDelay), kOmit),
+        ListField<MachineUpdateAgent>("fail", VLX_MEMBER(fail)),
+    };
+    // An empty list of failing calls is left out.
+    f->back().write = [list = f->back().write](const MachineUpdateAgent& a) {
+      return a.fail.empty() ? std::nullopt : list(a);
+    };
+    return f;
+  }();
+  return *fields;
+}
+
+bool ParseUpdateAgent(const Section& sec, Machine& m, std::string& error) {
+  return ReadFields(UpdateAgentFields(), sec, m.updateAgent, error);
+}
+
+void WriteUpdateAgent(const Machine& m, std::string& out) {
+  if (m.updateAgent == MachineUpdateAgent{}) return;
+  std::string lines;
+  WriteFields(UpdateAgentFields(), m.updateAgent, lines);
+  out += "\n[updateagent]\n" + lines;
+}
+
 #undef VLX_MEMBER
 
 // [monitor N] and [ddcjournal]: read and written by SimMonitors.cpp.
@@ -1712,6 +1744,7 @@ const std::vector<Kind>& Kinds() {
       {"memory", ParseTweaks, WriteTweaks},
       {"clipboard", ParseTweaks, WrittenWithMemory},
       {"random", ParseTweaks, WrittenWithMemory},
+      {"updateagent", ParseUpdateAgent, WriteUpdateAgent},
       {"monitor", ParseMonitors, WriteMonitors},
       {"ddcjournal", ParseMonitors, [](const Machine&, std::string&) {}},
   };

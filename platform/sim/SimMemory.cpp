@@ -60,6 +60,10 @@ std::string SysErrorMessage(uint32_t code) {
       {87, "The parameter is incorrect."},
       {1400, "Invalid window handle."},
       {1418, "Thread does not have a clipboard open."},
+      {0x80004001u, "Not implemented"},
+      {0x80004005u, "Unspecified error"},
+      {0x80040154u, "Class not registered"},
+      {0x800401F0u, "CoInitialize has not been called."},
   };
   const auto it = kTexts.find(code);
   return it != kTexts.end() ? it->second : "System error " + std::to_string(code) + ".";

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <regex>
+#include <utility>
 
 #include "tests/e2e/e2e_fixture.h"
 
@@ -112,6 +113,65 @@ TEST_F(Tweaks, PartlyAppliedOverclockRecordedAndReset) {
   EXPECT_EQ(RunProgram("-normal"), 0u);
   EXPECT_EQ(e2e::ReadBytes(install() + "overdrive_record.txt"),
             "CanOverClock\nGetGPUInfo\nOverClock\t0\nCanOverClock\nReset\n");
+}
+
+// The Windows Update module works where Windows is not 10: these run in a Windows 7
+// prefix of their own (scripts/test.sh), which serves the automation object from the
+// project's stand-in.
+class WindowsUpdate : public e2e::E2eFixture {
+ protected:
+  void SetUp() override {
+    if (GetOSName() != "Windows 7") GTEST_SKIP() << "needs a Windows 7 prefix";
+    e2e::E2eFixture::SetUp();
+    const std::string dll = install() + "autoupdates.dll";
+    ASSERT_TRUE(plat::CopyFileW(BinDir() + "autoupdates.dll", dll, false));
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE,
+                                L"Software\\Classes\\CLSID\\{BFE18E9C-6D87-4450-B37C-E02F0B373803}"
+                                L"\\InprocServer32",
+                                0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    for (const auto& [name, value] :
+         {std::pair<const wchar_t*, std::wstring>{nullptr, e2e::Wide(dll)},
+          {L"ThreadingModel", L"Both"}}) {
+      ::RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    }
+    ::RegCloseKey(key);
+  }
+  void Settings(const std::string& values) {
+    plat::DeleteFileW(install() + "autoupdates.txt");
+    ASSERT_TRUE(fileutil::AppendFileBytes(install() + "autoupdates.txt", values));
+  }
+  std::string Level() { return e2e::ReadBytes(install() + "autoupdates.txt").substr(0, 1); }
+};
+
+TEST_F(WindowsUpdate, LevelReadInOneApartmentSetInAnotherAndPutBack) {
+  Settings("3 0 0 1 0");
+  EXPECT_EQ(RunProgram("-game"), 0u);
+  EXPECT_NE(DataText("Temp.ini").find("[WindowsUpdate]\r\nPreviousStaus=3\r\n"), std::string::npos)
+      << DataText("Temp.ini");
+  EXPECT_EQ(Level(), "1");
+  EXPECT_EQ(RunProgram("-normal"), 0u);
+  EXPECT_EQ(Level(), "3");
+  const std::string set =
+      "CreateInstance\tmta\nget_ServiceEnabled\tmta\nget_ServiceEnabled\tmta\nget_Settings\tmta\n"
+      "get_ReadOnly\tmta\nget_Required\tmta\nput_NotificationLevel\t";
+  EXPECT_EQ(e2e::ReadBytes(install() + "autoupdates_record.txt"),
+            "CreateInstance\tsta\nget_ServiceEnabled\tsta\nget_Settings\tsta\n"
+            "get_NotificationLevel\tsta\n" +
+                set + "1\tmta\nSave\tmta\n" + set + "3\tmta\nSave\tmta\n");
+}
+
+TEST_F(WindowsUpdate, SlowSaveStillRecordsThePreviousLevel) {
+  Settings("2 0 0 1 1500");
+  EXPECT_EQ(RunProgram("-game"), 0u);
+  EXPECT_TRUE(Logged("SetUpdateState_boost Time Out"));
+  EXPECT_NE(DataText("Temp.ini").find("[WindowsUpdate]\r\nPreviousStaus=2\r\n"), std::string::npos)
+      << DataText("Temp.ini");
+  Settings("1 0 0 1 0");  // as the late change leaves it
+  EXPECT_EQ(RunProgram("-normal"), 0u);
+  EXPECT_EQ(Level(), "2");
 }
 
 }  // namespace

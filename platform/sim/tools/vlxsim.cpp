@@ -359,6 +359,13 @@ void ShowDesktop(const sim::Machine& m) {
       static_cast<unsigned long long>(s.availVirtual),
       static_cast<unsigned long long>(s.totalVirtual), m.memory.script.size());
   std::printf("random value %d\n", m.randomValue);
+  const sim::MachineUpdateAgent& u = m.updateAgent;
+  std::string fail;
+  for (const std::string& f : u.fail)
+    fail += (fail.empty() ? ", failing: " : ", ") + f;
+  std::printf("automatic updates level %d, service %s%s%s, save takes %u ms%s\n", u.level,
+              u.serviceEnabled ? "enabled" : "disabled", u.readOnly ? ", read-only" : "",
+              u.required ? ", required" : "", u.saveDelay, fail.c_str());
 }
 
 // What the program did: its messages to other programs' windows, shell calls,
