@@ -150,6 +150,9 @@ bool TUpdateBoost::Boost() {
   if (fStop || !fTempIni || !IsEnabled()) return false;
   LogInfo("Read Current Configure.");
   const std::optional<int32_t> previous = ReadCurrentConfigure();
+  // Credit only for a level known to be set: a failed read or change, or a change
+  // still running when the wait ends, is not reported as done.
+  bool done = false;
   if (!previous) {
     LogError("TUpdateBoost.Boost : the notification level cannot be read and is left as it is");
   } else {
@@ -165,19 +168,21 @@ bool TUpdateBoost::Boost() {
     } else if (!earlier) {
       fTempIni->EraseSection(kSection);
     }
+    done = saved.value_or(false);
   }
   LogInfo("notify window.");
-  Notify(TProgressItemKind::WindowsUpdate, "Windows Update", true);
+  Notify(TProgressItemKind::WindowsUpdate, "Windows Update", done);
   LogInfo("TUpdateBoost.Boost Leave");
-  return true;
+  return done;
 }
 
 void TUpdateBoost::Restore() {
   if (fStop || !HasRestoreData()) return;
   const int32_t level = fTempIni->ReadInteger(kSection, kKey, 4);
-  if (!SetUpdateStateWithin(level)) LogInfo("SetUpdateState_Restore Time Out");
+  const std::optional<bool> saved = SetUpdateStateWithin(level);
+  if (!saved) LogInfo("SetUpdateState_Restore Time Out");
   fTempIni->DeleteKeys(kSection);
-  Notify(TProgressItemKind::WindowsUpdate, "Windows Update", true);
+  Notify(TProgressItemKind::WindowsUpdate, "Windows Update", saved.value_or(false));
 }
 
 bool TUpdateBoost::HasRestoreData() {
