@@ -73,20 +73,6 @@ TEST(SimRegistryViews, A32BitProgramSeesTheWow6432NodeUnlessItAsks) {
   RegCloseKey(software);
 }
 
-TEST(SimRegistryViews, A64BitProgramAndA32BitWindows) {
-  {
-    sim::ScopedMachine m{sim::MachineBuilder().Architecture(kPROCESSOR_ARCHITECTURE_AMD64, false)};
-    EXPECT_EQ(Open(kHKEY_LOCAL_MACHINE, kUninstall, kKEY_READ), kERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(Open(kHKEY_LOCAL_MACHINE, kUninstall, kKEY_READ | kKEY_WOW64_32KEY), 0);
-  }
-  sim::ScopedMachine m{sim::MachineBuilder()
-                           .Architecture(kPROCESSOR_ARCHITECTURE_INTEL, false)
-                           .RegSz("HKLM\\SOFTWARE\\Plain", "v", "x")};
-  // No views at all: the flags change nothing.
-  EXPECT_EQ(Open(kHKEY_LOCAL_MACHINE, "SOFTWARE\\Plain", kKEY_READ | kKEY_WOW64_32KEY), 0);
-  EXPECT_EQ(Open(kHKEY_LOCAL_MACHINE, "SOFTWARE\\Plain", kKEY_READ | kKEY_WOW64_64KEY), 0);
-}
-
 TEST(SimRegistryState, ChangesShowInTheMachineAndDeletedKeysInHandles) {
   sim::ScopedMachine m{sim::MachineBuilder()};
   RegKey k = 0;

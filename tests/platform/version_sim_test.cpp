@@ -67,29 +67,6 @@ TEST(SimVersion, BlocksComeFromTheMachine) {
   EXPECT_EQ(verblock::FirstStringTableKey(block), "040904E4");
 }
 
-TEST(SimVersion, FailuresAndWhatFilesCarry) {
-  sim::ScopedMachine m{
-      sim::MachineBuilder().File("C:\\plain.txt", "text").Version("C:\\ghost.exe", Sample())};
-  EXPECT_EQ(GetFileVersionInfoSizeW("C:\\plain.txt"), 0u);
-  EXPECT_EQ(GetLastError(), kERROR_RESOURCE_DATA_NOT_FOUND);
-  EXPECT_EQ(GetFileVersionInfoSizeW("C:\\nowhere\\x.exe"), 0u);
-  EXPECT_EQ(GetLastError(), kERROR_PATH_NOT_FOUND);
-  // Seeding creates placeholder files for metadata, so the version is there.
-  EXPECT_GT(GetFileVersionInfoSizeW("C:\\ghost.exe"), 0u);
-
-  // A copy carries the resource; overwriting the file's content drops it.
-  ASSERT_TRUE(CopyFileW("C:\\Program Files (x86)\\Velmora\\VlxMini.exe", "C:\\copy.exe", false));
-  std::string block, value;
-  ASSERT_TRUE(GetFileVersionInfoW("C:\\copy.exe", block));
-  ASSERT_TRUE(VerQueryValueW(block, "\\StringFileInfo\\040904E4\\FileVersion", value));
-  EXPECT_EQ(value, Text16("5.2.1.154"));
-  const Handle h = CreateFileW("C:\\copy.exe", kGENERIC_WRITE, 0, kCREATE_ALWAYS);
-  ASSERT_NE(h, kInvalidHandle);
-  CloseHandle(h);
-  EXPECT_EQ(GetFileVersionInfoSizeW("C:\\copy.exe"), 0u);
-  EXPECT_EQ(GetLastError(), kERROR_RESOURCE_DATA_NOT_FOUND);
-}
-
 TEST(SimVersion, TheReaderRefusesBrokenBlocks) {
   std::string value;
   EXPECT_FALSE(verblock::VerQueryValue("", "\\", value));
