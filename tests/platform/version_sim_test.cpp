@@ -8,6 +8,7 @@
 #include "platform/Text.h"
 #include "platform/VersionBlock.h"
 #include "platform/sim/SimMachine.h"
+#include "tests/support/ErrorOf.h"
 #include "tests/support/Sandbox.h"
 
 namespace {
@@ -65,6 +66,10 @@ TEST(SimVersion, BlocksComeFromTheMachine) {
   EXPECT_EQ(GetLastError(), kERROR_RESOURCE_TYPE_NOT_FOUND);
   EXPECT_FALSE(VerQueryValueW(block, "\\StringFileInfo\\04090000\\CompanyName", value));
   EXPECT_EQ(verblock::FirstStringTableKey(block), "040904E4");
+  // New content carries no version resource.
+  ASSERT_EQ(test::OpenError("C:\\Tools\\tool.exe", kGENERIC_WRITE, 0, kCREATE_ALWAYS), 0u);
+  EXPECT_EQ(GetFileVersionInfoSizeW("C:\\Tools\\tool.exe"), 0u);
+  EXPECT_EQ(GetLastError(), kERROR_RESOURCE_DATA_NOT_FOUND);
 }
 
 TEST(SimVersion, TheReaderRefusesBrokenBlocks) {
