@@ -116,7 +116,7 @@ TEST_F(Registry, ReadsAndWritesValues) {
   reg.SetMaxDataSize(64);
   EXPECT_EQ(reg.ReadString("Text"), "héllo");
 
-  std::vector<std::string> names;
+  std::vector<std::string> names{"left from before"};
   reg.GetValueNames(names);
   EXPECT_EQ(names.size(), 6u);
   EXPECT_TRUE(reg.DeleteValue("Flag"));
