@@ -25,6 +25,12 @@ TEST(Utf, InvalidInputBecomesReplacementCharacter) {
             "b");
   EXPECT_EQ(txt::Utf16ToUtf8(std::u16string(1, u'\xD800')), "\xEF\xBF\xBD");
   EXPECT_EQ(txt::Utf8ToUtf16("\xE2\x82").size(), 2u);  // truncated sequence
+  // Encoded surrogates, at both ends of their range, are no characters: each byte is
+  // replaced.
+  std::string replaced;
+  for (int i = 0; i < 6; ++i)
+    replaced += "\xEF\xBF\xBD";
+  EXPECT_EQ(txt::Utf16ToUtf8(txt::Utf8ToUtf16("\xED\xA0\x80\xED\xBF\xBF")), replaced);
 }
 
 TEST(TextFile, ByteOrderMarksChooseTheEncoding) {
