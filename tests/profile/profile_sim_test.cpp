@@ -130,15 +130,15 @@ TEST(ProfileSim, SequenceFollowsWindowsWhereWineDiffers) {
       {"file delete-key-no-file", "gone1.ini 0 bytes \"\" []"},
       {"file delete-section-no-file", "gone2.ini 0 bytes \"\" []"},
       {"get utf8-first-section",
-       "\"B\" \"k\" def=\"dflt\" size=64 utf8.ini -> 4 \"dflt\" [0064 0066 006C 0074]"},
+       "\"B\" \"k\" def=\"dflt\" size=64 utf8.ini -> 4 \"dflt\" [0064 0066 006C 0074] of 64"},
       {"names utf8-names", "size=64 utf8.ini -> 2 \"C\" [0043]"},
       {"write read-only", "\"R\" \"k\" \"w\" readonly.ini -> 0"},
       {"lasterror read-only", "5"},
       {"file read-only",
        "readonly.ini 10 bytes \"[R]\\r\\nk=v\\r\\n\" [5B 52 5D 0D 0A 6B 3D 76 0D 0A]"},
       {"get non-ascii-other-case",
-       "\"A\" \"CL\\xC3\\x89\" def=\"dflt\" size=64 ansi.ini -> 1 \"1\" [0031]"},
-      {"get read-only-read", "\"R\" \"k\" def=\"\" size=64 readonly.ini -> 1 \"v\" [0076]"},
+       "\"A\" \"CL\\xC3\\x89\" def=\"dflt\" size=64 ansi.ini -> 1 \"1\" [0031] of 64"},
+      {"get read-only-read", "\"R\" \"k\" def=\"\" size=64 readonly.ini -> 1 \"v\" [0076] of 64"},
   };
   for (const auto& [step, tail] : windows) {
     ASSERT_TRUE(differs.count(step)) << step;
