@@ -65,7 +65,7 @@ TEST_F(Registry, OpensKeysAbsoluteAndRelative) {
   EXPECT_EQ(reg.CurrentPath(), "");
 
   ASSERT_TRUE(reg.OpenKey(base_, false));
-  std::vector<std::string> keys;
+  std::vector<std::string> keys{"left from before"};
   reg.GetKeyNames(keys);
   EXPECT_EQ(keys, std::vector<std::string>{"Sub"});
   reg.SetRootKey(plat::kHKEY_CURRENT_USER);
