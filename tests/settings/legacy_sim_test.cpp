@@ -85,27 +85,28 @@ TEST(LegacyVX3, ProxyKeysAreIgnoredWhileTheProxyIsOff) {
   EXPECT_EQ(GConfig->FProxyServer + ":" + GConfig->FProxyPort, ":80");
 }
 
-TEST(LegacySVX, FahrenheitFlagConvertsTheThresholdsReadAndTheCornerIsSwapped) {
-  Loaded m{Machine(1033).File(
-      kSVX, "[Config]\r\nFIsCelsiusTemp=0\r\nFWarnTempCPU=90\r\nFOverlayConer=1\r\n")};
-  EXPECT_FALSE(m.Exists(kSVX));
-  const TGAConfig& c = *GConfig;
-  EXPECT_FALSE(c.FIsCelsiusTemp);
-  // The record's own thresholds were already in Fahrenheit and stay as they were.
-  EXPECT_EQ((std::vector<int32_t>{c.FWarnTempCPU, c.FWarnTempVGA, c.FWarnTempBoard, c.FWarnTempHD,
-                                  c.FOverlayConer}),
-            (std::vector<int32_t>{194, 194, 176, 140, 2}));
-  const std::string text = Text(m, kSettings);
-  for (const char* line : {"FWarnTempCPU=194", "FOverlayConer=2", "FIsCelsiusTemp=0"})
-    EXPECT_TRUE(Has(text, line)) << line;
-}
-
-TEST(LegacySVX, CelsiusRecordOnAnotherSystemIsConvertedWhole) {
-  Loaded m{Machine(1031).File(kSVX, "[Config]\r\nFIsCelsiusTemp=0\r\nFWarnTempHD=50\r\n")};
-  const TGAConfig& c = *GConfig;
-  EXPECT_FALSE(c.FIsCelsiusTemp);
-  EXPECT_EQ((std::vector<int32_t>{c.FWarnTempCPU, c.FWarnTempVGA, c.FWarnTempBoard, c.FWarnTempHD}),
-            (std::vector<int32_t>{194, 194, 176, 122}));
+TEST(LegacySVX, AFahrenheitFlagConvertsTheThresholdsReadAndTheCornerIsSwapped) {
+  // The record's own thresholds were already in Fahrenheit on an English (US) system and
+  // stay as they were; elsewhere the whole record is converted.
+  const struct {
+    uint16_t lang;
+    std::string keys;
+    std::vector<int32_t> cpuVgaBoardHdCorner;
+  } rows[] = {{1033, "FWarnTempCPU=90\r\nFOverlayConer=1\r\n", {194, 194, 176, 140, 2}},
+              {1031, "FWarnTempHD=50\r\n", {194, 194, 176, 122, 0}}};
+  for (const auto& row : rows) {
+    Loaded m{Machine(row.lang).File(kSVX, "[Config]\r\nFIsCelsiusTemp=0\r\n" + row.keys)};
+    EXPECT_FALSE(m.Exists(kSVX));
+    const TGAConfig& c = *GConfig;
+    EXPECT_FALSE(c.FIsCelsiusTemp);
+    EXPECT_EQ((std::vector<int32_t>{c.FWarnTempCPU, c.FWarnTempVGA, c.FWarnTempBoard, c.FWarnTempHD,
+                                    c.FOverlayConer}),
+              row.cpuVgaBoardHdCorner)
+        << row.lang;
+    const std::string text = Text(m, kSettings);
+    for (const char* line : {"FWarnTempCPU=194", "FIsCelsiusTemp=0"})
+      EXPECT_TRUE(Has(text, line)) << line;
+  }
 }
 
 TEST(LegacySVX, CelsiusFlagKeepsTheValuesAndEveryOtherKeyIsCarried) {

@@ -106,24 +106,6 @@ const char* const kNeverSaved =
     " FPopAlarmWindows FShowNewsIcon FProgramCount FShowHotkeyError FShowGameMode"
     " FShowCategoryTips FShowNoGameTips FShowInGameTips FInstallDate InstTime ";
 
-TEST(SettingsKeys, EveryKeyIsReadAndALoadWithNothingToChangeWritesNothing) {
-  Loaded m{Machine().File(kSettings, Ini(kFullFile)).File("C:\\Sounds\\beep.wav", "RIFF")};
-  // The keys SaveConfig writes back are checked through the save below; these it never writes.
-  const TGAConfig& c = *GConfig;
-  EXPECT_EQ((std::vector<bool>{c.FConfigApplyShowTip, c.FbShowDragHint, c.FbShowRecommad,
-                               c.FPopAlarmWindows, c.FShowHotkeyError, c.FShowGameMode,
-                               c.FShowCategoryTips, c.FShowNoGameTips, c.FShowInGameTips,
-                               c.FShowNew, c.FRedHint}),
-            std::vector<bool>(11, false));
-  EXPECT_TRUE(c.FbTweakExportMode && c.FShowNewsIcon);
-  EXPECT_EQ(c.FdLastActiveStatTime, 45000.5);
-  EXPECT_EQ(GProgramCount, 17);
-  EXPECT_EQ(GInstallDate + " " + c.FUserMail, "20200101 a@b.c");
-  EXPECT_TRUE(fileutil::DirectoryExists("C:\\Media\\Shots"));
-  EXPECT_TRUE(fileutil::DirectoryExists("C:\\Media\\Clips"));
-  EXPECT_EQ(Hex(m.ReadFile(kSettings)), Hex(Ini(kFullFile)));
-}
-
 // The lines of an INI text as "[section]key=value", blank lines left out.
 std::set<std::string> KeyLines(const std::string& text) {
   std::set<std::string> lines;
@@ -139,8 +121,23 @@ std::set<std::string> KeyLines(const std::string& text) {
   return lines;
 }
 
-TEST(SettingsKeys, SaveConfigWritesBackEveryWritableKeyItRead) {
+TEST(SettingsKeys, EveryKeyIsReadAndASaveWritesBackTheWritableOnes) {
   Loaded m{Machine().File(kSettings, Ini(kFullFile)).File("C:\\Sounds\\beep.wav", "RIFF")};
+  // A load with nothing to change writes nothing.
+  EXPECT_EQ(Hex(m.ReadFile(kSettings)), Hex(Ini(kFullFile)));
+  // The keys SaveConfig writes back are checked through the save below; these it never writes.
+  const TGAConfig& c = *GConfig;
+  EXPECT_EQ((std::vector<bool>{c.FConfigApplyShowTip, c.FbShowDragHint, c.FbShowRecommad,
+                               c.FPopAlarmWindows, c.FShowHotkeyError, c.FShowGameMode,
+                               c.FShowCategoryTips, c.FShowNoGameTips, c.FShowInGameTips,
+                               c.FShowNew, c.FRedHint}),
+            std::vector<bool>(11, false));
+  EXPECT_TRUE(c.FbTweakExportMode && c.FShowNewsIcon);
+  EXPECT_EQ(c.FdLastActiveStatTime, 45000.5);
+  EXPECT_EQ(GProgramCount, 17);
+  EXPECT_EQ(GInstallDate + " " + c.FUserMail, "20200101 a@b.c");
+  EXPECT_TRUE(fileutil::DirectoryExists("C:\\Media\\Shots"));
+  EXPECT_TRUE(fileutil::DirectoryExists("C:\\Media\\Clips"));
   ASSERT_TRUE(plat::DeleteFileW(kSettings));
   GConfig->SaveConfig(false);
   EXPECT_EQ(m.ReadFile(kSettings).substr(0, 2), "\xFF\xFE");
