@@ -2,10 +2,19 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "config/PSafeIniFile.h"
 
 namespace {
+
+// IndexOfName of each name.
+std::vector<int> At(TIniHashedStringList& list, std::initializer_list<const char*> names) {
+  std::vector<int> at;
+  for (const char* name : names)
+    at.push_back(list.IndexOfName(name));
+  return at;
+}
 
 TEST(IniHashedStringList, LooksUpLinesAndNamesWithoutCase) {
   TIniHashedStringList list;
@@ -18,13 +27,9 @@ TEST(IniHashedStringList, LooksUpLinesAndNamesWithoutCase) {
   EXPECT_EQ(list.IndexOf("ALPHA=1"), 0);
   EXPECT_EQ(list.IndexOf("No Separator"), 2);
   EXPECT_EQ(list.IndexOf("alpha"), -1);
-  EXPECT_EQ(list.IndexOfName("ALPHA"), 0);
-  EXPECT_EQ(list.IndexOfName("Beta"), 1);
-  EXPECT_EQ(list.IndexOfName("σιγμα"), 3);
-  EXPECT_EQ(list.IndexOfName("ПРИВЕТ"), 4);
   // A line without "=" has no name.
-  EXPECT_EQ(list.IndexOfName("no separator"), -1);
-  EXPECT_EQ(list.IndexOfName(""), -1);
+  EXPECT_EQ(At(list, {"ALPHA", "Beta", "σιγμα", "ПРИВЕТ", "no separator", ""}),
+            (std::vector<int>{0, 1, 3, 4, -1, -1}));
   EXPECT_EQ(list.Names(0), "Alpha");
   EXPECT_EQ(list.ValueFromIndex(4), "мир");
   EXPECT_EQ(list.Names(2), "");
@@ -49,18 +54,13 @@ TEST(IniHashedStringList, DuplicatesFindTheFirstThroughEveryChange) {
   list.Add("B=2");
   EXPECT_EQ(list.IndexOfName("a"), 0);
   EXPECT_EQ(list.IndexOf("b=2"), 1);
-
   // Renaming the first "a" leaves the second one to be found.
   list.Put(0, "c=1");
-  EXPECT_EQ(list.IndexOfName("a"), 2);
-  EXPECT_EQ(list.IndexOfName("c"), 0);
+  EXPECT_EQ(At(list, {"a", "c"}), (std::vector<int>{2, 0}));
   EXPECT_EQ(list.IndexOf("a=1"), -1);
-
   // Deleting shifts the lines after it.
   list.Delete(0);
-  EXPECT_EQ(list.IndexOfName("b"), 0);
-  EXPECT_EQ(list.IndexOfName("a"), 1);
-  EXPECT_EQ(list.IndexOfName("c"), -1);
+  EXPECT_EQ(At(list, {"b", "a", "c"}), (std::vector<int>{0, 1, -1}));
   list.Delete(list.Count() - 1);
   EXPECT_EQ(list.IndexOf("B=2"), 0);
   EXPECT_EQ(list.IndexOfName("a"), 1);
@@ -96,13 +96,10 @@ TEST(IniHashedStringList, HashesFollowAddAndPutWithoutRebuilding) {
   EXPECT_TRUE(list.ValueHashValid());
   EXPECT_TRUE(list.NameHashValid());
 
-  EXPECT_EQ(list.IndexOfName("k999"), 999);
-  EXPECT_EQ(list.IndexOf("K999=V"), 999);
-  EXPECT_EQ(list.IndexOfName("k500"), 500);
-  EXPECT_EQ(list.IndexOf("k500=v"), -1);
-  EXPECT_EQ(list.IndexOf("k500=changed"), 500);
-  EXPECT_EQ(list.IndexOfName("k600"), -1);
-  EXPECT_EQ(list.IndexOfName("RENAMED"), 600);
+  EXPECT_EQ(At(list, {"k999", "k500", "k600", "RENAMED"}), (std::vector<int>{999, 500, -1, 600}));
+  EXPECT_EQ((std::vector<int>{list.IndexOf("K999=V"), list.IndexOf("k500=v"),
+                              list.IndexOf("k500=changed")}),
+            (std::vector<int>{999, -1, 500}));
   EXPECT_EQ(list.HashRebuilds(), rebuilds);
 
   // A delete in the middle shifts indexes: the hashes are rebuilt on the next lookup.

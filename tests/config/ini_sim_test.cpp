@@ -78,18 +78,6 @@ TEST(IniSim, FileWithEveryOddAttributeIsResetToArchive) {
   EXPECT_EQ(plat::GetFileAttributesW("C:\\Data\\sys.ini"), 0x2023u);
 }
 
-TEST(IniSim, RelativeNameIsSavedInTheCurrentFolder) {
-  sim::ScopedMachine machine{sim::MachineBuilder()};
-  ASSERT_TRUE(plat::CreateDirectoryW("C:\\Work"));
-  ASSERT_TRUE(plat::SetCurrentDirectoryW("C:\\Work"));
-  {
-    TSafeIniFile ini("Stat.ini", TEncoding::kUnicode);
-    EXPECT_TRUE(machine.Exists("C:\\Work\\Stat.ini"));
-    ini.WriteInteger("S", "Count", 1);
-  }
-  EXPECT_EQ(Hex(machine.ReadFile("C:\\Work\\Stat.ini")), Hex(Utf16File("[S]\r\nCount=1\r\n\r\n")));
-}
-
 TEST(IniSim, ProfileReadsGrowTheirBuffers) {
   const std::string longValue(5000, 'v');
   std::string text = "[Long]\r\nValue=" + longValue + "\r\n";
@@ -107,18 +95,6 @@ TEST(IniSim, ProfileReadsGrowTheirBuffers) {
   ASSERT_EQ(sections.size(), 2001u);
   EXPECT_EQ(sections.front(), "Long");
   EXPECT_EQ(std::vector<std::string>(sections.begin() + 1, sections.end()), expected);
-}
-
-TEST(IniSim, FolderIsCreatedForANewFile) {
-  sim::ScopedMachine machine{sim::MachineBuilder()};
-  {
-    TSafeIniFile ini("C:\\Users\\Gamer\\AppData\\Roaming\\Trevanic\\Velmora\\Temp.ini",
-                     TEncoding::kUnicode);
-    EXPECT_FALSE(ini.LoadFailed());
-  }
-  EXPECT_EQ(
-      Hex(machine.ReadFile("C:\\Users\\Gamer\\AppData\\Roaming\\Trevanic\\Velmora\\Temp.ini")),
-      "FF FE");
 }
 
 // A save cut off part-way or meeting a held file, and a file too large to read: the

@@ -46,14 +46,13 @@ TEST_F(SafeIniFile, ParsesTheTextModel) {
     EXPECT_EQ(ini.LastError(), 0u);
     EXPECT_FALSE(ini.Modified());
 
-    EXPECT_EQ(ini.ReadString("main section", "NAME", "-"), "value with  blanks");
-    EXPECT_EQ(ini.ReadString("Main Section", "#hash", "-"), "is a key");
-    EXPECT_EQ(ini.ReadString("Main Section", ";skipped", "-"), "-");
-    EXPECT_EQ(ini.ReadString("Main Section", "quoted", "-"), "\"q\"");
-    EXPECT_EQ(ini.ReadString("Main Section", "eq", "-"), "a=b");
-    EXPECT_EQ(ini.ReadString("Main Section", "plain line", "-"), "-");
-    EXPECT_EQ(ini.ReadString("Main Section", "only", "-"), "-");  // second section of the name
-    EXPECT_EQ(ini.ReadString("Main Section", "stray", "-"), "-");
+    // Names without case; comments, lines without "=", keys before any section and in a
+    // second section of the same name are not found.
+    Lines read;
+    for (const char* key :
+         {"NAME", "#hash", ";skipped", "quoted", "eq", "plain line", "only", "stray"})
+      read.push_back(ini.ReadString("main section", key, "-"));
+    EXPECT_EQ(read, (Lines{"value with  blanks", "is a key", "-", "\"q\"", "a=b", "-", "-", "-"}));
 
     Lines names;
     ini.ReadSection("MAIN SECTION", names);
@@ -66,11 +65,12 @@ TEST_F(SafeIniFile, ParsesTheTextModel) {
     ini.ReadSections(sections);
     EXPECT_EQ(sections, (Lines{"Main Section", "Main Section", "Empty"}));
 
-    EXPECT_TRUE(ini.SectionExists("main section"));
-    EXPECT_FALSE(ini.SectionExists("Empty"));  // no lines
-    EXPECT_FALSE(ini.SectionExists("Missing"));
-    EXPECT_TRUE(ini.ValueExists("Main Section", "EQ"));
-    EXPECT_FALSE(ini.ValueExists("Main Section", "plain line"));
+    // A section without lines does not exist.
+    EXPECT_EQ(
+        (std::vector<bool>{ini.SectionExists("main section"), ini.SectionExists("Empty"),
+                           ini.SectionExists("Missing"), ini.ValueExists("Main Section", "EQ"),
+                           ini.ValueExists("Main Section", "plain line")}),
+        (std::vector<bool>{true, false, false, true, false}));
   }
   EXPECT_EQ(Hex(box.Read("model.ini")), Hex(bytes));
 }
@@ -208,21 +208,19 @@ TEST_F(SafeIniFile, TypedValues) {
   const double when = txt::EncodeDateTime(2021, 3, 4, 17, 5, 9, 42);
   {
     TSafeIniFile ini(box.Path("typed.ini"));
-    EXPECT_EQ(ini.ReadInteger("T", "hex", 0), 31);
-    EXPECT_EQ(ini.ReadInteger("T", "dollar", 0), 16);
-    EXPECT_EQ(ini.ReadInteger("T", "word", 5), 5);
-    EXPECT_EQ(ini.ReadInteger("T", "neg", 5), -7);
-    EXPECT_EQ(ini.ReadInteger("T", "missing", 9), 9);
-    EXPECT_TRUE(ini.ReadBool("T", "two", false));
-    EXPECT_FALSE(ini.ReadBool("T", "zero", true));
-    EXPECT_TRUE(ini.ReadBool("T", "missing", true));
-    EXPECT_FALSE(ini.ReadBool("T", "word", false));
-    EXPECT_EQ(ini.ReadDateTime("T", "empty", 1.5), 1.5);
-    EXPECT_EQ(ini.ReadDateTime("T", "bad", 1.5), 1.5);
-    EXPECT_EQ(ini.ReadDateTime("T", "missing", 1.5), 1.5);
+    std::vector<int32_t> ints;
+    for (const char* key : {"hex", "dollar", "word", "neg", "missing"})
+      ints.push_back(ini.ReadInteger("T", key, 5));
+    EXPECT_EQ(ints, (std::vector<int32_t>{31, 16, 5, -7, 5}));
+    EXPECT_EQ(
+        (std::vector<bool>{ini.ReadBool("T", "two", false), ini.ReadBool("T", "zero", true),
+                           ini.ReadBool("T", "missing", true), ini.ReadBool("T", "word", false)}),
+        (std::vector<bool>{true, false, true, false}));
+    for (const char* key : {"empty", "bad", "missing", "float"}) {
+      EXPECT_EQ(ini.ReadDateTime("T", key, 1.5), 1.5) << key;
+      EXPECT_EQ(ini.ReadFloat("T", key, 0.25), 0.25) << key;
+    }
     EXPECT_DOUBLE_EQ(ini.ReadDateTime("T", "us", 0), txt::EncodeDateTime(2021, 3, 4, 17, 6, 7, 0));
-    EXPECT_EQ(ini.ReadFloat("T", "float", 0.25), 0.25);
-    EXPECT_EQ(ini.ReadFloat("T", "missing", 0.25), 0.25);
 
     ini.WriteBool("W", "yes", true);
     ini.WriteBool("W", "no", false);

@@ -8,6 +8,8 @@
 #include "platform/Text.h"
 #include "platform/VersionBlock.h"
 #include "platform/sim/SimMachine.h"
+#include "tests/support/ErrorOf.h"
+#include "tests/support/Sandbox.h"
 
 namespace {
 
@@ -25,14 +27,9 @@ sim::VersionResource Sample() {
   return v;
 }
 
-std::string Text(const std::string& utf16) {
-  return txt::Utf16LeBytesToUtf8(utf16);
-}
-
-uint32_t Dword(const std::string& bytes, size_t at) {
-  uint32_t v = 0;
-  std::memcpy(&v, bytes.data() + at, 4);
-  return v;
+// UTF-16 LE bytes of text with the terminator, as string values come back.
+std::string Text16(const std::string& text) {
+  return txt::Utf8ToUtf16LeBytes(text) + std::string(2, '\0');
 }
 
 TEST(SimVersion, BlocksComeFromTheMachine) {
@@ -51,47 +48,27 @@ TEST(SimVersion, BlocksComeFromTheMachine) {
   std::string value;
   ASSERT_TRUE(VerQueryValueW(block, "\\", value));
   ASSERT_EQ(value.size(), 52u);
-  EXPECT_EQ(Dword(value, 0), 0xFEEF04BDu);
-  EXPECT_EQ(Dword(value, 8), 0x00050002u);   // file version, most significant
-  EXPECT_EQ(Dword(value, 12), 0x0001009Au);  // ... least significant
-  EXPECT_EQ(Dword(value, 16), 0x00050002u);
-  EXPECT_EQ(Dword(value, 20), 0u);
-
-  ASSERT_TRUE(VerQueryValueW(block, "\\VarFileInfo\\Translation", value));
-  EXPECT_EQ(value, std::string("\x09\x04\xE4\x04\x07\x04\xB0\x04", 8));
-  ASSERT_TRUE(VerQueryValueW(block, "\\StringFileInfo\\040904E4\\CompanyName", value));
-  EXPECT_EQ(value, std::string("T\0r\0e\0v\0a\0n\0i\0c\0\0\0", 18));
-  ASSERT_TRUE(VerQueryValueW(block, "\\stringfileinfo\\040704b0\\companyname", value));
-  EXPECT_EQ(Text(value), std::string("Trevanic GmbH", 13) + std::string(1, '\0'));
-  ASSERT_TRUE(VerQueryValueW(block, "\\StringFileInfo\\040704B0\\Empty", value));
-  EXPECT_EQ(value, std::string(2, '\0'));
+  // signature, structure version, file version (most, least significant), product version
+  EXPECT_EQ(test::Hex(value.substr(0, 24)),
+            "BD 04 EF FE 00 00 01 00 02 00 05 00 9A 00 01 00 "
+            "02 00 05 00 00 00 00 00");
+  const std::pair<std::string, std::string> values[] = {
+      {"\\VarFileInfo\\Translation", std::string("\x09\x04\xE4\x04\x07\x04\xB0\x04", 8)},
+      {"\\StringFileInfo\\040904E4\\CompanyName", std::string("T\0r\0e\0v\0a\0n\0i\0c\0\0\0", 18)},
+      {"\\stringfileinfo\\040704b0\\companyname", Text16("Trevanic GmbH")},
+      {"\\StringFileInfo\\040704B0\\Empty", std::string(2, '\0')}};
+  for (const auto& [path, bytes] : values) {
+    ASSERT_TRUE(VerQueryValueW(block, path, value)) << path;
+    EXPECT_EQ(value, bytes) << path;
+  }
   SetLastError(0);
   EXPECT_FALSE(VerQueryValueW(block, "\\StringFileInfo\\040904E4\\ProductName", value));
   EXPECT_EQ(GetLastError(), kERROR_RESOURCE_TYPE_NOT_FOUND);
   EXPECT_FALSE(VerQueryValueW(block, "\\StringFileInfo\\04090000\\CompanyName", value));
   EXPECT_EQ(verblock::FirstStringTableKey(block), "040904E4");
-}
-
-TEST(SimVersion, FailuresAndWhatFilesCarry) {
-  sim::ScopedMachine m{
-      sim::MachineBuilder().File("C:\\plain.txt", "text").Version("C:\\ghost.exe", Sample())};
-  EXPECT_EQ(GetFileVersionInfoSizeW("C:\\plain.txt"), 0u);
-  EXPECT_EQ(GetLastError(), kERROR_RESOURCE_DATA_NOT_FOUND);
-  EXPECT_EQ(GetFileVersionInfoSizeW("C:\\nowhere\\x.exe"), 0u);
-  EXPECT_EQ(GetLastError(), kERROR_PATH_NOT_FOUND);
-  // Seeding creates placeholder files for metadata, so the version is there.
-  EXPECT_GT(GetFileVersionInfoSizeW("C:\\ghost.exe"), 0u);
-
-  // A copy carries the resource; overwriting the file's content drops it.
-  ASSERT_TRUE(CopyFileW("C:\\Program Files (x86)\\Velmora\\VlxMini.exe", "C:\\copy.exe", false));
-  std::string block, value;
-  ASSERT_TRUE(GetFileVersionInfoW("C:\\copy.exe", block));
-  ASSERT_TRUE(VerQueryValueW(block, "\\StringFileInfo\\040904E4\\FileVersion", value));
-  EXPECT_EQ(Text(value), std::string("5.2.1.154") + '\0');
-  const Handle h = CreateFileW("C:\\copy.exe", kGENERIC_WRITE, 0, kCREATE_ALWAYS);
-  ASSERT_NE(h, kInvalidHandle);
-  CloseHandle(h);
-  EXPECT_EQ(GetFileVersionInfoSizeW("C:\\copy.exe"), 0u);
+  // New content carries no version resource.
+  ASSERT_EQ(test::OpenError("C:\\Tools\\tool.exe", kGENERIC_WRITE, 0, kCREATE_ALWAYS), 0u);
+  EXPECT_EQ(GetFileVersionInfoSizeW("C:\\Tools\\tool.exe"), 0u);
   EXPECT_EQ(GetLastError(), kERROR_RESOURCE_DATA_NOT_FOUND);
 }
 

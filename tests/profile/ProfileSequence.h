@@ -103,8 +103,8 @@ class Recorder {
     lines_.push_back("put " + file + " " + test::Hex(bytes));
   }
 
-  // GetPrivateProfileStringW. The last error is recorded when lastError is set
-  // (Windows: 234 after a truncation).
+  // GetPrivateProfileStringW, with the length of the buffer handed back (all of it).
+  // The last error is recorded when lastError is set (Windows: 234 after a truncation).
   void Get(const std::string& label, const Opt& section, const Opt& key, const std::string& def,
            uint32_t size, const std::string& file, bool recordError = false,
            Differs differs = kSame) {
@@ -115,7 +115,8 @@ class Recorder {
     const uint32_t error = plat::GetLastError();
     Add(differs.result, "get " + label + " " + Quote(section) + " " + Quote(key) +
                             " def=" + Quote(def) + " size=" + std::to_string(size) + " " + file +
-                            " -> " + std::to_string(result) + " " + BufferText(buffer));
+                            " -> " + std::to_string(result) + " " + BufferText(buffer) + " of " +
+                            std::to_string(buffer.size()));
     if (recordError) Add(differs.lastError, "lasterror " + label + " " + std::to_string(error));
   }
 
@@ -231,6 +232,7 @@ inline std::string RunProfileSequence(const test::Sandbox& box) {
   r.Names("names-short", 8, "new.ini", kError, kErrorDiffers);
   r.Names("names-boundary", 7, "new.ini", kError, kErrorDiffers);
   r.Get("null-section", kNull, "Name", "dflt", 64, "new.ini");
+  r.Get("all-sections", kNull, kNull, "", 64, "new.ini");
 
   r.Note("defaults: trailing blanks go, other blanks stay");
   r.Get("default-trailing", "Main", "Nope", "dflt   ", 64, "new.ini");

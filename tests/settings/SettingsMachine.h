@@ -89,6 +89,12 @@ struct Session {
   Session& operator=(const Session&) = delete;
 };
 
+// A session over a machine with the settings loaded (InitConfigGlobals).
+struct Loaded : Session, sim::ScopedMachine {
+  explicit Loaded(sim::MachineBuilder& b) : sim::ScopedMachine(b) { InitConfigGlobals(false); }
+  explicit Loaded(sim::MachineBuilder&& b) : Loaded(b) {}
+};
+
 // A UTF-16 INI file as the program writes it.
 inline std::string Ini(const std::string& text) {
   return test::Utf16File(text);

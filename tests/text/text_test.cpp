@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <vector>
 
 namespace {
 
@@ -25,6 +26,12 @@ TEST(Utf, InvalidInputBecomesReplacementCharacter) {
             "b");
   EXPECT_EQ(txt::Utf16ToUtf8(std::u16string(1, u'\xD800')), "\xEF\xBF\xBD");
   EXPECT_EQ(txt::Utf8ToUtf16("\xE2\x82").size(), 2u);  // truncated sequence
+  // Encoded surrogates, at both ends of their range, are no characters: each byte is
+  // replaced.
+  std::string replaced;
+  for (int i = 0; i < 6; ++i)
+    replaced += "\xEF\xBF\xBD";
+  EXPECT_EQ(txt::Utf16ToUtf8(txt::Utf8ToUtf16("\xED\xA0\x80\xED\xBF\xBF")), replaced);
 }
 
 TEST(TextFile, ByteOrderMarksChooseTheEncoding) {
@@ -158,14 +165,9 @@ TEST(Dates, DaySerials) {
   EXPECT_EQ(txt::EncodeDate(2021, 3, 4), 44259.0);
   const double t = txt::EncodeDateTime(2021, 3, 4, 17, 5, 9, 42);
   const txt::DateTimeParts p = txt::DecodeDateTime(t);
-  EXPECT_EQ(p.year, 2021);
-  EXPECT_EQ(p.month, 3);
-  EXPECT_EQ(p.day, 4);
-  EXPECT_EQ(p.hour, 17);
-  EXPECT_EQ(p.minute, 5);
-  EXPECT_EQ(p.second, 9);
-  EXPECT_EQ(p.milliseconds, 42);
-  EXPECT_EQ(p.dayOfWeek, 4);  // Thursday
+  EXPECT_EQ((std::vector<int>{p.year, p.month, p.day, p.hour, p.minute, p.second, p.milliseconds,
+                              p.dayOfWeek}),
+            (std::vector<int>{2021, 3, 4, 17, 5, 9, 42, 4}));  // a Thursday
   EXPECT_EQ(txt::DecodeDateTime(txt::EncodeDateTime(2020, 2, 29, 23, 59, 59, 999)).day, 29);
   EXPECT_FALSE(txt::IsValidDate(2021, 2, 29));
   EXPECT_EQ(txt::FormatYyyymmdd(txt::EncodeDate(2016, 12, 5)), "20161205");
