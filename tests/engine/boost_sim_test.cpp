@@ -297,6 +297,41 @@ TEST(Orchestrator, BoostWithEverySimpleModuleOffStillWritesTheSummaryAndTheCopy)
   EXPECT_NE(Text(m, kTemp).find("[PERFORMANCE]"), std::string::npos);
 }
 
+// The copy of the state file in the logs keeps the state file's encoding and
+// byte-order mark; progress without a synchroniser is counted on the worker.
+TEST(Orchestrator, TheLogCopyKeepsTheStateFilesEncoding) {
+  const struct {
+    const char* what;
+    std::string state;  // before the pass; empty: none (created in UTF-16)
+    std::string mark;
+  } rows[] = {
+      {"new", "", "\xFF\xFE"},
+      {"UTF-16", "\xFF\xFE" + txt::Utf8ToUtf16LeBytes("[X]\r\nA=1\r\n"), "\xFF\xFE"},
+      {"UTF-8", "\xEF\xBB\xBF[X]\r\nA=1\r\n", "\xEF\xBB\xBF"},
+      {"ANSI", "[X]\r\nA=1\r\n", "[X]"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    Session session;
+    sim::MachineBuilder b = Machine();
+    if (!row.state.empty()) b.File(kTemp, row.state);
+    sim::ScopedMachine m{b};
+    Program program;
+    Calls calls;
+    Finish finish;
+    {
+      TBoost boost(kData, kSettings, kTemp, finish.Callback(), nullptr, FakeModules(calls));
+      boost.PrepareProgress();
+      boost.Boost();
+      ASSERT_TRUE(finish.Wait());
+      EXPECT_EQ(boost.ProgressCount(), 9);
+    }
+    const std::string copy = m.ReadFile(kBoostCopy);
+    EXPECT_EQ(copy.substr(0, row.mark.size()), row.mark);
+    EXPECT_EQ(copy, m.ReadFile(kTemp));
+  }
+}
+
 TEST(Orchestrator, ASecondRequestDuringAPassStartsNoPassOfItsOwn) {
   Session session;
   SetDebugOutput(true);
