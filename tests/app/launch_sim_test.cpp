@@ -203,33 +203,44 @@ TEST(Launch, ASecondCopyEndsSilently) {
   EXPECT_TRUE(m->messageLog.empty());
 }
 
+// A companion file missing, or an installed version the host and tray programs do not
+// carry: the user is told, the support page opened, the product stopped.
 TEST(Launch, BrokenInstallationTellsTheUserAndStopsTheProduct) {
-  sim::MachineBuilder b = Installed();
-  b.With([](sim::Machine& m) { m.files.erase(kProgram + "VlxUpdater.exe"); });
-  // The file itself must go too: the check looks at the drive.
-  test::SimHome home{std::move(b)};
-  {
-    sim::ScopedMachine unused{sim::MachineBuilder()};
-    sim::Install(sim::Session::OpenHome(home.dir()));
-    plat::DeleteFileW(kProgram + "VlxUpdater.exe");
-  }
-  const auto result = test::RunSimProgram(home.dir(), [] {
-    const std::vector<std::string> args{kProgram + "VlxMini.exe", "-game"};
-    return RunVlxMini(args);
-  });
-  EXPECT_EQ(result.exitCode, 0);
-  const auto m = home.Load();
-  ASSERT_EQ(m->messageBoxes.size(), 1u);
-  EXPECT_EQ(m->messageBoxes[0].text,
-            "An essential file is missing. Please reinstall Velmora and try again.");
-  ASSERT_EQ(m->shellCalls.size(), 1u);
-  EXPECT_NE(m->shellCalls[0].file.find("&st=filerupt&to=filerupt"), std::string::npos);
-  ASSERT_EQ(m->messageLog.size(), 1u);
-  EXPECT_EQ(m->messageLog[0].message, 6026u);
-  EXPECT_TRUE(m->calls.empty());
-  for (const auto& p : m->processes) {
-    EXPECT_FALSE(txt::SameText(p.exeFile, "VlxMain.exe")) << "host still runs";
-    EXPECT_FALSE(txt::SameText(p.exeFile, "VlxTray.exe")) << "tray still runs";
+  const std::string uninstall =
+      "HKLM\\SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Velmora_is1";
+  const struct {
+    const char* missing;
+    const char* version;  // DisplayVersion; nullptr: as installed
+    const char* state;
+  } rows[] = {{"VlxUpdater.exe", nullptr, "missing"}, {"", "", "damaged"}, {"", "9.9", "damaged"}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.missing) + (row.version ? row.version : "-"));
+    sim::MachineBuilder b = Installed();
+    if (row.version) b.RegSz(uninstall, "DisplayVersion", row.version);
+    test::SimHome home{std::move(b)};
+    if (*row.missing) {  // the file itself must go: the check looks at the drive
+      sim::ScopedMachine unused{sim::MachineBuilder()};
+      sim::Install(sim::Session::OpenHome(home.dir()));
+      plat::DeleteFileW(kProgram + row.missing);
+    }
+    const auto result = test::RunSimProgram(home.dir(), [] {
+      const std::vector<std::string> args{kProgram + "VlxMini.exe", "-game"};
+      return RunVlxMini(args);
+    });
+    EXPECT_EQ(result.exitCode, 0);
+    const auto m = home.Load();
+    ASSERT_EQ(m->messageBoxes.size(), 1u);
+    EXPECT_EQ(m->messageBoxes[0].text, std::string("An essential file is ") + row.state +
+                                           ". Please reinstall Velmora and try again.");
+    ASSERT_EQ(m->shellCalls.size(), 1u);
+    EXPECT_NE(m->shellCalls[0].file.find("&st=filerupt&to=filerupt"), std::string::npos);
+    ASSERT_EQ(m->messageLog.size(), 1u);
+    EXPECT_EQ(m->messageLog[0].message, 6026u);
+    EXPECT_TRUE(m->calls.empty());
+    for (const auto& p : m->processes) {
+      EXPECT_FALSE(txt::SameText(p.exeFile, "VlxMain.exe")) << "host still runs";
+      EXPECT_FALSE(txt::SameText(p.exeFile, "VlxTray.exe")) << "tray still runs";
+    }
   }
 }
 
