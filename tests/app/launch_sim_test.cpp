@@ -3,8 +3,6 @@
 // what the program left on the machine.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "app/VlxMini.h"
 #include "app/uHostInterface.h"
 #include "diag/uBugreport.h"
@@ -12,100 +10,14 @@
 #include "platform/Platform.h"
 #include "platform/Text.h"
 #include "platform/sim/SimMachine.h"
+#include "tests/app/ProgramRun.h"
 #include "tests/engine/EngineMachine.h"
-#include "tests/support/SimProgram.h"
 
 namespace {
 
+using namespace apptest;
 using enginetest::Calls;
 using enginetest::Script;
-
-const std::string kProgram = "C:\\Program Files (x86)\\Velmora\\";
-const std::string kData = "C:\\Users\\Gamer\\AppData\\Roaming\\Trevanic\\Velmora\\";
-const std::string kTemp = kData + "Temp.ini";
-
-struct Msg {
-  std::string window;
-  uint32_t message;
-  uint64_t wParam;
-  int64_t lParam;
-  bool sent;
-  bool operator==(const Msg&) const = default;
-};
-std::ostream& operator<<(std::ostream& os, const Msg& m) {
-  return os << m.window << " " << m.message << " (" << m.wParam << "," << m.lParam << ") "
-            << (m.sent ? "sent" : "posted");
-}
-
-// A finished run: the machine as the program left it.
-class ProgramRun {
- public:
-  ProgramRun(sim::MachineBuilder&& builder, std::vector<std::string> args,
-             std::function<TBoostModules()> modules = DefaultBoostModules)
-      : home_(std::move(builder)) {
-    args.insert(args.begin(), kProgram + "VlxMini.exe");
-    result_ = test::RunSimProgram(home_.dir(), [&] {
-      sim::SetCommandLineArgs(args);
-      return RunVlxMini(args, modules());
-    });
-    machine_ = home_.Load();
-  }
-  const test::ProgramResult& result() const { return result_; }
-  const sim::Machine& machine() const { return *machine_; }
-  bool Exists(const std::string& path) const {
-    return fileutil_exists(sim::HostPath(*machine_, path));
-  }
-  std::string Text(const std::string& path) const {
-    std::string bytes;
-    FILE* f = std::fopen(sim::HostPath(*machine_, path).c_str(), "rb");
-    if (!f) return {};
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-      bytes.append(buf, n);
-    std::fclose(f);
-    return txt::DecodeTextFile(bytes);
-  }
-  std::vector<std::string> RunLog() const {
-    return enginetest::LogMessages(Text(kData + "Logs\\VlxMiniAppRun.log"));
-  }
-  std::vector<std::string> ErrorLog() const {
-    return enginetest::LogMessages(Text(kData + "Logs\\VlxMiniException.log"));
-  }
-  bool Logged(const std::string& line) const {
-    const auto log = RunLog();
-    return std::find(log.begin(), log.end(), line) != log.end();
-  }
-  std::vector<Msg> Messages(const std::string& window) const {
-    std::vector<Msg> out;
-    for (const auto& m : machine_->messageLog)
-      if (m.className == window)
-        out.push_back({m.className, m.message, m.wParam, m.lParam, m.sent});
-    return out;
-  }
-  // Tick of the first message with this number, or 0.
-  uint64_t TickOf(uint32_t message) const {
-    for (const auto& m : machine_->messageLog)
-      if (m.message == message) return m.tick;
-    return 0;
-  }
-  bool Notified() const {
-    for (const auto& c : machine_->calls)
-      if (c.arguments == std::vector<std::string>{kMiniBoostChannel, kMiniBoostOverText})
-        return true;
-    return false;
-  }
-
- private:
-  static bool fileutil_exists(const std::string& host) {
-    FILE* f = std::fopen(host.c_str(), "rb");
-    if (f) std::fclose(f);
-    return f != nullptr;
-  }
-  test::SimHome home_;
-  test::ProgramResult result_;
-  std::unique_ptr<sim::Machine> machine_;
-};
 
 // The default machine with the product installed, on a manual clock; optionally
 // with a state file (the machine is boosted).
@@ -291,33 +203,44 @@ TEST(Launch, ASecondCopyEndsSilently) {
   EXPECT_TRUE(m->messageLog.empty());
 }
 
+// A companion file missing, or an installed version the host and tray programs do not
+// carry: the user is told, the support page opened, the product stopped.
 TEST(Launch, BrokenInstallationTellsTheUserAndStopsTheProduct) {
-  sim::MachineBuilder b = Installed();
-  b.With([](sim::Machine& m) { m.files.erase(kProgram + "VlxUpdater.exe"); });
-  // The file itself must go too: the check looks at the drive.
-  test::SimHome home{std::move(b)};
-  {
-    sim::ScopedMachine unused{sim::MachineBuilder()};
-    sim::Install(sim::Session::OpenHome(home.dir()));
-    plat::DeleteFileW(kProgram + "VlxUpdater.exe");
-  }
-  const auto result = test::RunSimProgram(home.dir(), [] {
-    const std::vector<std::string> args{kProgram + "VlxMini.exe", "-game"};
-    return RunVlxMini(args);
-  });
-  EXPECT_EQ(result.exitCode, 0);
-  const auto m = home.Load();
-  ASSERT_EQ(m->messageBoxes.size(), 1u);
-  EXPECT_EQ(m->messageBoxes[0].text,
-            "An essential file is missing. Please reinstall Velmora and try again.");
-  ASSERT_EQ(m->shellCalls.size(), 1u);
-  EXPECT_NE(m->shellCalls[0].file.find("&st=filerupt&to=filerupt"), std::string::npos);
-  ASSERT_EQ(m->messageLog.size(), 1u);
-  EXPECT_EQ(m->messageLog[0].message, 6026u);
-  EXPECT_TRUE(m->calls.empty());
-  for (const auto& p : m->processes) {
-    EXPECT_FALSE(txt::SameText(p.exeFile, "VlxMain.exe")) << "host still runs";
-    EXPECT_FALSE(txt::SameText(p.exeFile, "VlxTray.exe")) << "tray still runs";
+  const std::string uninstall =
+      "HKLM\\SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Velmora_is1";
+  const struct {
+    const char* missing;
+    const char* version;  // DisplayVersion; nullptr: as installed
+    const char* state;
+  } rows[] = {{"VlxUpdater.exe", nullptr, "missing"}, {"", "", "damaged"}, {"", "9.9", "damaged"}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.missing) + (row.version ? row.version : "-"));
+    sim::MachineBuilder b = Installed();
+    if (row.version) b.RegSz(uninstall, "DisplayVersion", row.version);
+    test::SimHome home{std::move(b)};
+    if (*row.missing) {  // the file itself must go: the check looks at the drive
+      sim::ScopedMachine unused{sim::MachineBuilder()};
+      sim::Install(sim::Session::OpenHome(home.dir()));
+      plat::DeleteFileW(kProgram + row.missing);
+    }
+    const auto result = test::RunSimProgram(home.dir(), [] {
+      const std::vector<std::string> args{kProgram + "VlxMini.exe", "-game"};
+      return RunVlxMini(args);
+    });
+    EXPECT_EQ(result.exitCode, 0);
+    const auto m = home.Load();
+    ASSERT_EQ(m->messageBoxes.size(), 1u);
+    EXPECT_EQ(m->messageBoxes[0].text, std::string("An essential file is ") + row.state +
+                                           ". Please reinstall Velmora and try again.");
+    ASSERT_EQ(m->shellCalls.size(), 1u);
+    EXPECT_NE(m->shellCalls[0].file.find("&st=filerupt&to=filerupt"), std::string::npos);
+    ASSERT_EQ(m->messageLog.size(), 1u);
+    EXPECT_EQ(m->messageLog[0].message, 6026u);
+    EXPECT_TRUE(m->calls.empty());
+    for (const auto& p : m->processes) {
+      EXPECT_FALSE(txt::SameText(p.exeFile, "VlxMain.exe")) << "host still runs";
+      EXPECT_FALSE(txt::SameText(p.exeFile, "VlxTray.exe")) << "tray still runs";
+    }
   }
 }
 
@@ -339,31 +262,29 @@ int64_t Duration(const ProgramRun& run) {
   return static_cast<int64_t>(run.TickOf(6064)) - static_cast<int64_t>(run.TickOf(21025));
 }
 
-TEST(LaunchTiming, AShortPassEndsTheBarSoonAfterTwoAndAHalfSeconds) {
-  ProgramRun run(Installed(), {"-game"}, SlowMonitor(1000));
-  EXPECT_EQ(run.result().exitCode, 0);
-  // 180 ms steps until the first step after 2.5 s (the 14th, at 2520 ms), then 1 ms steps.
-  EXPECT_GE(Duration(run), 2520 + 86);
-  EXPECT_LE(Duration(run), 2520 + 86 + 20);
-  EXPECT_TRUE(run.Logged("position:86"));
-}
-
-TEST(LaunchTiming, ALongPassIsCutOffWhenTheBarIsFull) {
-  ProgramRun run(Installed(), {"-game"}, SlowMonitor(30000));
-  EXPECT_EQ(run.result().exitCode, 0);
-  EXPECT_GE(Duration(run), 100 * 180);
-  EXPECT_LE(Duration(run), 100 * 180 + 20);
-  // The pass never finished: the module wrote nothing and the finish callback never came.
-  EXPECT_EQ(run.Text(kTemp), "");
-  EXPECT_NE(run.Text(kData + "Velmorix.ini").find("IsBoost=1\r\n"), std::string::npos);
-}
-
-TEST(LaunchTiming, AWorkerThatFailsStillEndsTheProgramThroughTheBar) {
-  ProgramRun run(Installed(), {"-game"}, SlowMonitor(1000, true));
-  EXPECT_EQ(run.result().exitCode, 0);
-  EXPECT_GE(Duration(run), 100 * 180);
-  EXPECT_LE(Duration(run), 100 * 180 + 20);
-  EXPECT_FALSE(run.Logged("Call Back Finish Function"));
+// A short pass: 180 ms steps until the first step after 2.5 s (the 14th, at 2520 ms),
+// then 1 ms steps. A long pass, or a worker that fails, is cut off when the bar is full:
+// the module wrote nothing and the finish callback never came.
+TEST(LaunchTiming, TheBarEndsSoonAfterAShortPassAndCutsOffALongOrFailedOne) {
+  const struct {
+    uint32_t ms;
+    bool fails;
+    int64_t duration;
+  } rows[] = {{1000, false, 2520 + 86}, {30000, false, 100 * 180}, {1000, true, 100 * 180}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.ms + row.fails);
+    ProgramRun run(Installed(), {"-game"}, SlowMonitor(row.ms, row.fails));
+    EXPECT_EQ(run.result().exitCode, 0);
+    EXPECT_GE(Duration(run), row.duration);
+    EXPECT_LE(Duration(run), row.duration + 20);
+    const bool cut = row.duration > 10000;
+    EXPECT_TRUE(run.Logged("position:86"));
+    EXPECT_EQ(run.Logged("Call Back Finish Function"), !cut);
+    if (row.ms == 30000) {
+      EXPECT_EQ(run.Text(kTemp), "");
+      EXPECT_NE(run.Text(kData + "Velmorix.ini").find("IsBoost=1\r\n"), std::string::npos);
+    }
+  }
 }
 
 }  // namespace

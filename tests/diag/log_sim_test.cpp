@@ -72,9 +72,7 @@ TEST(LogFileSim, FirstEntryCreatesFolderAndFileWithMark) {
 
   auto run = Channel(kRunLog, 1024000);
   run->Write("TBoost.Execute 1");
-  const std::string bytes = m.ReadFile(kRunLog);
-  EXPECT_EQ(bytes, kBom + Entry("TBoost.Execute 1")) << test::Hex(bytes);
-  EXPECT_EQ(bytes.size(), 2u + 2u * (25u + 16u + 2u));
+  EXPECT_EQ(m.ReadFile(kRunLog), kBom + Entry("TBoost.Execute 1"));
 
   run->Write("TBoost.Execute 2");
   EXPECT_EQ(m.ReadFile(kRunLog), kBom + Entry("TBoost.Execute 1") + Entry("TBoost.Execute 2"));
@@ -95,56 +93,47 @@ TEST(LogFileSim, TextIsUtf16AndTimestampCanBeSwitchedOff) {
   EXPECT_EQ(m.ReadFile(kRunLog), kBom + U16(kStamp + "Caf\xC3\xA9 \xE2\x82\xAC\r\nplain\r\n"));
 }
 
-TEST(LogFileSim, RotatesAtMaximumIntoBak1) {
-  sim::ScopedMachine m{Clocked()};
-  // Exactly at the maximum, and an older backup that is replaced.
-  const std::string full = kBom + std::string(1024000 - 2, 'A');
-  m.WriteFile(kRunLog, full);
-  m.WriteFile(kRunLog + ".bak1", "older backup");
-  auto run = Channel(kRunLog, 1024000);
-  run->Write("TBoost.Execute 1");
-  EXPECT_EQ(m.ReadFile(kRunLog + ".bak1"), full);
-  EXPECT_EQ(m.ReadFile(kRunLog), kBom + Entry("TBoost.Execute 1"));
-  EXPECT_FALSE(m.Exists(kRunLog + ".bak2"));
-
-  // Beyond the maximum (the entry that crossed it was still appended) rotates too.
+// A log at or beyond its maximum size moves up its backups (".bak1" newest, the
+// oldest dropped) before the next entry; one byte below, the entry is appended.
+TEST(LogFileSim, RotatesAtTheMaximumIntoNumberedBackups) {
+  const std::string atMax = kBom + std::string(1024000 - 2, 'A');
   const std::string over = kBom + std::string(1024010 - 2, 'B');
-  m.WriteFile(kRunLog, over);
-  run->Write("next");
-  EXPECT_EQ(m.ReadFile(kRunLog + ".bak1"), over);
-  EXPECT_EQ(m.ReadFile(kRunLog), kBom + Entry("next"));
-}
-
-TEST(LogFileSim, OneByteBelowMaximumAppendsWithoutRotation) {
-  sim::ScopedMachine m{Clocked()};
-  const std::string errorLog = kLogs + "\\VlxMiniException.log";
-  const std::string content = kBom + std::string(204799 - 2, 'x');
-  m.WriteFile(errorLog, content);
-  auto error = Channel(errorLog, 204800);
-  error->Write("TBoost.Execute: failed");
-  EXPECT_EQ(m.ReadFile(errorLog), content + Entry("TBoost.Execute: failed"));
-  EXPECT_FALSE(m.Exists(errorLog + ".bak1"));
-
-  // Now past the maximum: the next entry rotates.
-  error->Write("again");
-  EXPECT_EQ(m.ReadFile(errorLog + ".bak1"), content + Entry("TBoost.Execute: failed"));
-  EXPECT_EQ(m.ReadFile(errorLog), kBom + Entry("again"));
-}
-
-TEST(LogFileSim, SeveralBackupsMoveUpAndTheOldestIsDropped) {
-  sim::ScopedMachine m{Clocked()};
-  const std::string log = kLogs + "\\x.log";
-  m.WriteFile(log, kBom + "0123456789");
-  m.WriteFile(log + ".bak1", "one");
-  m.WriteFile(log + ".bak2", "two");
-  m.WriteFile(log + ".bak3", "three");
-  auto channel = Channel(log, 10, 3);
-  channel->Write("e");
-  EXPECT_EQ(m.ReadFile(log + ".bak1"), kBom + "0123456789");
-  EXPECT_EQ(m.ReadFile(log + ".bak2"), "one");
-  EXPECT_EQ(m.ReadFile(log + ".bak3"), "two");
-  EXPECT_FALSE(m.Exists(log + ".bak4"));
-  EXPECT_EQ(m.ReadFile(log), kBom + Entry("e"));
+  const std::string below = kBom + std::string(204799 - 2, 'x');
+  const std::string small = kBom + "0123456789";
+  const struct {
+    const char* what;
+    int32_t maxSize;
+    uint8_t backups;
+    std::string log;
+    std::vector<std::string> baks;       // .bak1, .bak2, ... before
+    std::string after;                   // the log after one entry "e"
+    std::vector<std::string> baksAfter;  // "-": missing
+  } rows[] = {
+      {"exactly at the maximum", 1024000, 1, atMax, {"older"}, kBom + Entry("e"), {atMax, "-"}},
+      {"beyond it", 1024000, 1, over, {}, kBom + Entry("e"), {over, "-"}},
+      {"one byte below", 204800, 1, below, {}, below + Entry("e"), {"-"}},
+      {"three backups",
+       10,
+       3,
+       small,
+       {"one", "two", "three"},
+       kBom + Entry("e"),
+       {small, "one", "two", "-"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    sim::ScopedMachine m{Clocked()};
+    m.WriteFile(kRunLog, row.log);
+    for (size_t i = 0; i < row.baks.size(); ++i)
+      m.WriteFile(kRunLog + ".bak" + std::to_string(i + 1), row.baks[i]);
+    auto channel = Channel(kRunLog, row.maxSize, row.backups);
+    channel->Write("e");
+    EXPECT_EQ(m.ReadFile(kRunLog), row.after);
+    for (size_t i = 0; i < row.baksAfter.size(); ++i) {
+      const std::string bak = kRunLog + ".bak" + std::to_string(i + 1);
+      EXPECT_EQ(m.Exists(bak) ? m.ReadFile(bak) : "-", row.baksAfter[i]) << i + 1;
+    }
+  }
 }
 
 TEST(LogFileSim, HeldBackupKeepsTheLogGrowingInsteadOfLosingIt) {

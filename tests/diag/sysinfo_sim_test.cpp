@@ -188,46 +188,26 @@ TEST(SpecialFolderSim, TooShortShellAnswerFallsBack) {
 // ---------------------------------------------------------------- user, WOW64
 
 TEST(UserNameSim, NameUpTo255Characters) {
-  {
-    sim::ScopedMachine m{sim::MachineBuilder().User("Gamer")};
-    EXPECT_EQ(GetUserName(), "Gamer");
-  }
-  {
-    sim::ScopedMachine m{sim::MachineBuilder().User(std::string(255, 'u'))};
-    EXPECT_EQ(GetUserName(), std::string(255, 'u'));
-  }
-  {
-    sim::ScopedMachine m{sim::MachineBuilder().User(std::string(256, 'u'))};
-    EXPECT_EQ(GetUserName(), "");
+  for (const size_t length : {5, 255, 256}) {
+    sim::ScopedMachine m{sim::MachineBuilder().User(std::string(length, 'u'))};
+    EXPECT_EQ(GetUserName(), length > 255 ? "" : std::string(length, 'u')) << length;
   }
 }
 
 TEST(Wow64Sim, AnswerAndMissingFunction) {
-  {
-    sim::ScopedMachine m{sim::MachineBuilder().Architecture(kX64, true)};
-    ResetSysInfoCache();
-    bool wow = false;
-    EXPECT_TRUE(IsWow64(plat::GetCurrentProcess(), wow));
-    EXPECT_TRUE(wow);
-  }
-  {
-    sim::ScopedMachine m{sim::MachineBuilder().Architecture(kX64, false)};
-    ResetSysInfoCache();
-    bool wow = true;
-    EXPECT_TRUE(IsWow64(plat::GetCurrentProcess(), wow));
-    EXPECT_FALSE(wow);
-    EXPECT_FALSE(IsWow64Self());
-  }
-  {
+  const struct {
+    bool wow64, hasFunction, answered;
+  } rows[] = {{true, true, true}, {false, true, true}, {false, false, false}};
+  for (const auto& row : rows) {
     sim::ScopedMachine m{
-        sim::MachineBuilder().Os(5, 1).Architecture(kX86, false).With([](sim::Machine& machine) {
-          machine.hasIsWow64Process = false;
-        })};
+        sim::MachineBuilder()
+            .Architecture(row.hasFunction ? kX64 : kX86, row.wow64)
+            .With([&](sim::Machine& machine) { machine.hasIsWow64Process = row.hasFunction; })};
     ResetSysInfoCache();
-    bool wow = true;
-    EXPECT_FALSE(IsWow64(plat::GetCurrentProcess(), wow));
-    EXPECT_FALSE(wow);
-    EXPECT_FALSE(IsWow64Self());
+    bool wow = !row.wow64;
+    EXPECT_EQ(IsWow64(plat::GetCurrentProcess(), wow), row.answered);
+    EXPECT_EQ(wow, row.wow64);
+    EXPECT_EQ(IsWow64Self(), row.wow64);
   }
 }
 
@@ -278,92 +258,66 @@ sim::VersionResource MainVersion() {
   return v;
 }
 
-TEST(VersionInfoSim, FileWithoutResourceGivesTheDefault) {
-  const std::string kExe = "C:\\Games\\Plain.exe";
-  sim::ScopedMachine m{sim::MachineBuilder().File(kExe, "MZ")};
-  EXPECT_EQ(GetFileVersionText(kExe, 3, "Unknown"), "Unknown");
-  EXPECT_EQ(GetFileVersionString(kExe, 1, "Unknown"), "Unknown");
-  EXPECT_EQ(GetFileVersionText("C:\\missing.exe", 3, "Unknown"), "Unknown");
-  TFileVersionRecord record;
-  record.Fields[1] = "stale";
-  EXPECT_FALSE(ReadFileVersionRecord(kExe, true, record));
-  EXPECT_EQ(record.Fields[1], "");
-}
-
-TEST(VersionInfoSim, NumericAndTextFileVersionsDiffer) {
+TEST(VersionInfoSim, FieldsByIndexTheRecordAndTheNumericVersion) {
   sim::ScopedMachine m{sim::MachineBuilder().File(kExe, "MZ").Version(kExe, MainVersion())};
+  // The text and the numeric file version differ; index 6 keeps its UTF-8.
   EXPECT_EQ(GetFileVersionText(kExe, 3, "Unknown"), "5.2.1.154");
   EXPECT_EQ(GetFileVersionString(kExe, 3, "Unknown"), "5.2.1 beta");
-}
-
-TEST(VersionInfoSim, EveryFieldByIndex) {
-  sim::ScopedMachine m{sim::MachineBuilder().File(kExe, "MZ").Version(kExe, MainVersion())};
-  const char* const expected[] = {"host",
-                                  "Trevanic",
-                                  "Velmora",
-                                  "5.2.1.154",
-                                  "VlxMain",
-                                  "(c) Trevanic",
-                                  "Velmora\xE2\x84\xA2",
-                                  "VlxMain.exe",
-                                  "Velmora Game Booster",
-                                  "5.2",
-                                  "1.0"};
-  for (int i = 0; i <= 10; ++i)
-    EXPECT_EQ(GetFileVersionText(kExe, i, "-"), expected[i]) << i;
-  EXPECT_EQ(GetFileVersionText(kExe, 11, "-"), "");
-  EXPECT_EQ(GetFileVersionText(kExe, -1, "-"), "");
-
+  for (const auto& [index, text] :
+       std::vector<std::pair<int, std::string>>{{0, "host"},
+                                                {1, "Trevanic"},
+                                                {6, "Velmora\xE2\x84\xA2"},
+                                                {10, "1.0"},
+                                                {11, ""},
+                                                {-1, ""}})
+    EXPECT_EQ(GetFileVersionText(kExe, index, "-"), text) << index;
   TFileVersionRecord record;
   ASSERT_TRUE(ReadFileVersionRecord(kExe, true, record));
   EXPECT_EQ(record.Fixed[0], 0xFEEF04BDu);
-  EXPECT_EQ(record.Fixed[2], (5u << 16) | 2u);
   EXPECT_EQ(record.Fixed[3], (1u << 16) | 154u);
   EXPECT_EQ(record.Fixed[4], (5u << 16) | 2u);
-  EXPECT_EQ(record.Fixed[5], 0u);
 }
 
-TEST(VersionInfoSim, MissingKeyIsEmptyNotDefault) {
-  sim::VersionResource v = MainVersion();
-  v.stringTables[0].second = {{"CompanyName", "Trevanic"}};
-  sim::ScopedMachine m{sim::MachineBuilder().File(kExe, "MZ").Version(kExe, v)};
-  EXPECT_EQ(GetFileVersionText(kExe, 1, "Unknown"), "Trevanic");
-  EXPECT_EQ(GetFileVersionText(kExe, 8, "Unknown"), "");
-  EXPECT_EQ(GetFileVersionString(kExe, 3, "Unknown"), "");
-  EXPECT_EQ(GetFileVersionText(kExe, 3, "Unknown"), "5.2.1.154");
-}
-
-TEST(VersionInfoSim, TranslationPicksTheTable) {
-  sim::VersionResource v = MainVersion();
-  v.translations = {{0x0407, 0x04B0}};
-  v.stringTables = {{"040904B0", {{"CompanyName", "English"}}},
-                    {"040704B0", {{"CompanyName", "Deutsch"}}}};
-  sim::ScopedMachine m{sim::MachineBuilder().File(kExe, "MZ").Version(kExe, v)};
-  EXPECT_EQ(GetFileVersionText(kExe, 1, "Unknown"), "Deutsch");
-}
-
-TEST(VersionInfoSim, UnknownTranslationFallsBackToTheFirstTable) {
-  sim::VersionResource v = MainVersion();
-  v.translations = {{0x0409, 0x04E4}};
-  v.stringTables = {{"080404B0", {{"CompanyName", "First"}}},
-                    {"040704B0", {{"CompanyName", "Second"}}}};
-  sim::ScopedMachine m{sim::MachineBuilder().File(kExe, "MZ").Version(kExe, v)};
-  EXPECT_EQ(GetFileVersionText(kExe, 1, "Unknown"), "First");
-
-  // Without any translation as well.
-  v.translations.clear();
-  sim::ScopedMachine m2{sim::MachineBuilder().File(kExe, "MZ").Version(kExe, v)};
-  EXPECT_EQ(GetFileVersionString(kExe, 1, "Unknown"), "First");
-}
-
-TEST(VersionInfoSim, NoStringTablesStillGivesTheNumericVersion) {
-  sim::VersionResource v = MainVersion();
-  v.translations.clear();
-  v.stringTables.clear();
-  sim::ScopedMachine m{sim::MachineBuilder().File(kExe, "MZ").Version(kExe, v)};
-  EXPECT_EQ(GetFileVersionText(kExe, 3, "Unknown"), "5.2.1.154");
-  EXPECT_EQ(GetFileVersionText(kExe, 1, "Unknown"), "");
-  EXPECT_EQ(GetFileVersionString(kExe, 3, "Unknown"), "");
+// Which string table answers: the translation's, else the first; a missing key is
+// empty, not the default; without a resource the default.
+TEST(VersionInfoSim, TheTranslationPicksTheTable) {
+  using Tables =
+      std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>>;
+  const Tables two = {{"080404B0", {{"CompanyName", "First"}}},
+                      {"040704B0", {{"CompanyName", "Second"}}}};
+  const struct {
+    const char* what;
+    std::vector<std::pair<uint16_t, uint16_t>> translations;
+    Tables tables;
+    const char* company;
+    const char* product;
+  } rows[] = {
+      {"the translation's table", {{0x0407, 0x04B0}}, two, "Second", ""},
+      {"an unknown translation", {{0x0409, 0x04E4}}, two, "First", ""},
+      {"no translation", {}, two, "First", ""},
+      {"no table", {}, {}, "", ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    sim::VersionResource v = MainVersion();
+    v.translations = row.translations;
+    v.stringTables = row.tables;
+    sim::ScopedMachine m{sim::MachineBuilder().File(kExe, "MZ").Version(kExe, v)};
+    EXPECT_EQ(GetFileVersionText(kExe, 1, "Unknown"), row.company);
+    EXPECT_EQ(GetFileVersionString(kExe, 1, "Unknown"), row.company);
+    EXPECT_EQ(GetFileVersionText(kExe, 8, "Unknown"), row.product);
+    EXPECT_EQ(GetFileVersionText(kExe, 3, "Unknown"), "5.2.1.154");
+    EXPECT_EQ(GetFileVersionString(kExe, 3, "Unknown"), "");
+  }
+  const std::string plain = "C:\\Games\\Plain.exe";
+  sim::ScopedMachine m{sim::MachineBuilder().File(plain, "MZ")};
+  EXPECT_EQ(GetFileVersionText(plain, 3, "Unknown"), "Unknown");
+  EXPECT_EQ(GetFileVersionString(plain, 1, "Unknown"), "Unknown");
+  EXPECT_EQ(GetFileVersionText("C:\\missing.exe", 3, "Unknown"), "Unknown");
+  TFileVersionRecord record;
+  record.Fields[1] = "stale";
+  EXPECT_FALSE(ReadFileVersionRecord(plain, true, record));
+  EXPECT_EQ(record.Fields[1], "");
 }
 
 // ---------------------------------------------------------------- processes

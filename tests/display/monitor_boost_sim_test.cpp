@@ -180,17 +180,4 @@ TEST(MonitorBoostSim, AMonitorWithoutAHandleIsNotTouched) {
   EXPECT_EQ(s.Values(0), Start(3));
 }
 
-TEST(MonitorBoostSim, MachineFileKeepsMonitorsAndJournal) {
-  const std::string text =
-      sim::DefaultMachineText() +
-      "\n[monitor 1]\nid = DISPLAY\\ABC4059\\1\nedid = mon/a.bin\n"
-      "ddc = no\ndelay = 40\nfailures = 2\nvcp = 10=50/100, DC=3/255\n"
-      "factory = 10=75\n\n[ddcjournal]\ncall = 5000100 1 SetVCPFeature DC=5 ok\n";
-  sim::Machine m;
-  std::string error;
-  ASSERT_TRUE(sim::Parse(text, m, error)) << error;
-  EXPECT_EQ(sim::Serialize(m), text);
-  EXPECT_NE(sim::DescribeMonitors(m).find("[no DDC/CI] [answers after 40 ms]"), std::string::npos);
-}
-
 }  // namespace

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <functional>
+#include <type_traits>
 
 #include "tests/engine/EngineMachine.h"
 
@@ -25,16 +26,22 @@ std::vector<std::string> Between(const std::vector<std::string>& lines, const st
   return std::vector<std::string>(b, e + 1);
 }
 
-std::vector<std::string> Names(const std::vector<std::string>& names, const std::string& call) {
-  std::vector<std::string> calls;
-  for (const auto& name : names)
-    calls.push_back(name + "." + call);
-  return calls;
+// The fake names of the table's rows whose column is set, ordered by it where it is a
+// position, each followed by ".<call>" (the fake modules fill every row).
+template <typename T>
+std::vector<std::string> Rows(T TBoostModuleRow::*column, const std::string& call) {
+  std::vector<const TBoostModuleRow*> rows;
+  const TBoostModules modules = DefaultBoostModules();
+  for (const TBoostModuleRow& row : modules.Table)
+    if (!(row.*column == T{})) rows.push_back(&row);
+  if constexpr (std::is_same_v<T, int>)
+    std::stable_sort(rows.begin(), rows.end(),
+                     [column](const auto* a, const auto* b) { return a->*column < b->*column; });
+  std::vector<std::string> out;
+  for (const auto* row : rows)
+    out.push_back(FakeName(*row) + (call.empty() ? "" : "." + call));
+  return out;
 }
-
-const std::vector<std::string> kPassOrder = {"Monitor", "OverClock",  "Service",
-                                             "Process", "RAM",        "Clipboard",
-                                             "Power",   "AutoUpdate", "GameMode"};
 
 // Every list the orchestrator keeps of its modules comes from the program's module
 // table: construction, both passes, stop at teardown, the game desktop's exit, reset
@@ -43,12 +50,8 @@ TEST(ModuleTable, TheOrchestratorBuildsRunsAndStopsTheModulesInTheirOrder) {
   Session session;
   sim::ScopedMachine m{Machine().File(kTemp, "[RAM]\r\nDone=1\r\n")};
   Program program;
-  const std::vector<std::string> built = {"OverClock", "Service",  "Process",    "RAM",
-                                          "Clipboard", "Power",    "AutoUpdate", "Priority",
-                                          "Monitor",   "GameMode", "GameDesk"};
-  const std::vector<std::string> stopped = {"Service",   "Process", "RAM",
-                                            "Clipboard", "Power",   "AutoUpdate",
-                                            "Priority",  "Monitor", "GameMode"};
+  const auto built = Rows(&TBoostModuleRow::Slot, "");
+  const auto stopped = Rows(&TBoostModuleRow::Stoppable, "");
   struct Row {
     const char* name;
     std::function<void(TBoost&, Finish&)> run;
@@ -62,8 +65,8 @@ TEST(ModuleTable, TheOrchestratorBuildsRunsAndStopsTheModulesInTheirOrder) {
   };
   const std::vector<Row> rows = {
       {"teardown only", [](TBoost&, Finish&) {}, {}},
-      {"boost pass", pass(&TBoost::Boost), Names(kPassOrder, "Boost")},
-      {"restore pass", pass(&TBoost::Restore), Names(kPassOrder, "Restore")},
+      {"boost pass", pass(&TBoost::Boost), Rows(&TBoostModuleRow::PassOrder, "Boost")},
+      {"restore pass", pass(&TBoost::Restore), Rows(&TBoostModuleRow::PassOrder, "Restore")},
       {"game desktop exit",
        [](TBoost& boost, Finish&) { boost.ExitGameDesktop(); },
        {"GameDesk.Restore"}},
@@ -74,7 +77,7 @@ TEST(ModuleTable, TheOrchestratorBuildsRunsAndStopsTheModulesInTheirOrder) {
     Finish finish;
     {
       TBoost boost(kData, kSettings, kTemp, finish.Callback(), nullptr, FakeModules(calls));
-      std::vector<std::string> create = Names(built, "Create");
+      std::vector<std::string> create = Rows(&TBoostModuleRow::Slot, "Create");
       create.push_back(
           "Power.SetPowerSchText Velmoran Power Plan / Activate it when you switch to Gaming "
           "Mode for boosting.");
@@ -84,7 +87,7 @@ TEST(ModuleTable, TheOrchestratorBuildsRunsAndStopsTheModulesInTheirOrder) {
     std::vector<std::string> after = calls.Get();
     after.erase(after.begin(), after.begin() + built.size() + 1);
     std::vector<std::string> expected = row.calls;
-    for (const auto& stop : Names(stopped, "Stop"))
+    for (const auto& stop : Rows(&TBoostModuleRow::Stoppable, "Stop"))
       expected.push_back(stop);
     EXPECT_EQ(after, expected);
   }
@@ -93,7 +96,7 @@ TEST(ModuleTable, TheOrchestratorBuildsRunsAndStopsTheModulesInTheirOrder) {
     EXPECT_NE(std::find(log.begin(), log.end(), std::string("TBoost.Create ") + slot + "True"),
               log.end());
 
-  // Before a pass every module but the overclock and game desktop ones is reset.
+  // Before a pass every stoppable module is reset.
   Calls calls;
   Finish finish;
   TBoost boost(kData, kSettings, kTemp, finish.Callback(), nullptr, FakeModules(calls));
@@ -101,24 +104,19 @@ TEST(ModuleTable, TheOrchestratorBuildsRunsAndStopsTheModulesInTheirOrder) {
     boost.Module(row.Slot)->Stop();
   boost.Boost();
   ASSERT_TRUE(finish.Wait());
-  for (const TBoostModuleRow& row : DefaultBoostModules().Table) {
-    const bool reset = std::find(stopped.begin(), stopped.end(), FakeName(row)) != stopped.end();
-    EXPECT_EQ(boost.Module(row.Slot)->Stopped(), !reset) << row.Slot;
-  }
+  for (const TBoostModuleRow& row : DefaultBoostModules().Table)
+    EXPECT_EQ(boost.Module(row.Slot)->Stopped(), !row.Stoppable) << row.Slot;
 
-  // Progress preparation counts the switches of the simple modules, the monitor and the
-  // overclock module: one module switched on at a time.
-  const std::vector<std::string> counted = {"GameMode",  "Monitor", "OverClock", "RAM",
-                                            "Clipboard", "Power",   "AutoUpdate"};
-  for (const auto& name : built) {
+  // Progress preparation counts the switches of the counted modules: one switched on
+  // at a time.
+  for (const TBoostModuleRow& row : DefaultBoostModules().Table) {
     std::map<std::string, Script> scripts;
     for (const auto& other : built)
-      scripts[other].enabled = other == name;
+      scripts[other].enabled = other == FakeName(row);
     Calls quiet;
     TBoost one(kData, kSettings, kTemp, nullptr, nullptr, FakeModules(quiet, scripts));
     one.PrepareProgress();
-    const bool isCounted = std::find(counted.begin(), counted.end(), name) != counted.end();
-    EXPECT_EQ(one.EnabledModuleCount(), isCounted ? 1 : 0) << name;
+    EXPECT_EQ(one.EnabledModuleCount(), row.ProgressCounted ? 1 : 0) << row.Slot;
   }
 }
 
@@ -297,6 +295,41 @@ TEST(Orchestrator, BoostWithEverySimpleModuleOffStillWritesTheSummaryAndTheCopy)
   EXPECT_TRUE(m.Exists(kTemp));
   EXPECT_EQ(m.ReadFile(kBoostCopy), m.ReadFile(kTemp));
   EXPECT_NE(Text(m, kTemp).find("[PERFORMANCE]"), std::string::npos);
+}
+
+// The copy of the state file in the logs keeps the state file's encoding and
+// byte-order mark; progress without a synchroniser is counted on the worker.
+TEST(Orchestrator, TheLogCopyKeepsTheStateFilesEncoding) {
+  const struct {
+    const char* what;
+    std::string state;  // before the pass; empty: none (created in UTF-16)
+    std::string mark;
+  } rows[] = {
+      {"new", "", "\xFF\xFE"},
+      {"UTF-16", "\xFF\xFE" + txt::Utf8ToUtf16LeBytes("[X]\r\nA=1\r\n"), "\xFF\xFE"},
+      {"UTF-8", "\xEF\xBB\xBF[X]\r\nA=1\r\n", "\xEF\xBB\xBF"},
+      {"ANSI", "[X]\r\nA=1\r\n", "[X]"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    Session session;
+    sim::MachineBuilder b = Machine();
+    if (!row.state.empty()) b.File(kTemp, row.state);
+    sim::ScopedMachine m{b};
+    Program program;
+    Calls calls;
+    Finish finish;
+    {
+      TBoost boost(kData, kSettings, kTemp, finish.Callback(), nullptr, FakeModules(calls));
+      boost.PrepareProgress();
+      boost.Boost();
+      ASSERT_TRUE(finish.Wait());
+      EXPECT_EQ(boost.ProgressCount(), 9);
+    }
+    const std::string copy = m.ReadFile(kBoostCopy);
+    EXPECT_EQ(copy.substr(0, row.mark.size()), row.mark);
+    EXPECT_EQ(copy, m.ReadFile(kTemp));
+  }
 }
 
 TEST(Orchestrator, ASecondRequestDuringAPassStartsNoPassOfItsOwn) {

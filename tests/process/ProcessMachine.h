@@ -74,7 +74,8 @@ inline void WriteScoreDb(const std::vector<Rating>& rows, const std::string& pat
   test::WriteScoreDb(plat::NativeFilePath(path), rows);
 }
 
-// Base64 of bytes (standard alphabet, "=" padding), the form of the restore records.
+// Base64 of bytes (standard alphabet, "=" padding), the form of the restore records (built
+// without a machine, where the program's own encoder needs one).
 inline std::string B64(const std::string& bytes) {
   static const char* abc = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   std::string out;

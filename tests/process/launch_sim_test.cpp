@@ -2,26 +2,12 @@
 // processes of the default machine, a later "-normal" starts Explorer again.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
-#include "app/VlxMini.h"
-#include "platform/Platform.h"
 #include "platform/Text.h"
-#include "platform/sim/SimMachine.h"
-#include "tests/support/SimProgram.h"
+#include "tests/app/ProgramRun.h"
 
 namespace {
 
-const std::string kProgramExe = "C:\\Program Files (x86)\\Velmora\\VlxMini.exe";
-const std::string kData = "C:\\Users\\Gamer\\AppData\\Roaming\\Trevanic\\Velmora\\";
-
-test::ProgramResult RunProgram(const test::SimHome& home, const std::string& operation) {
-  return test::RunSimProgram(home.dir(), [&] {
-    const std::vector<std::string> args{kProgramExe, operation};
-    sim::SetCommandLineArgs(args);
-    return RunVlxMini(args);
-  });
-}
+using namespace apptest;
 
 std::vector<const sim::Process*> Named(const sim::Machine& m, const std::string& exe) {
   std::vector<const sim::Process*> out;
@@ -30,33 +16,25 @@ std::vector<const sim::Process*> Named(const sim::Machine& m, const std::string&
   return out;
 }
 
-bool Exists(const sim::Machine& m, const std::string& path) {
-  FILE* f = std::fopen(sim::HostPath(m, path).c_str(), "rb");
-  if (f) std::fclose(f);
-  return f != nullptr;
-}
-
 TEST(ProcessLaunch, GameEndsBlackListedProcessesAndNormalStartsExplorerAgain) {
   sim::MachineBuilder b;
   b.LocalTime(txt::EncodeDateTime(2026, 12, 6, 12, 0, 0, 0));
   b.File(kData + "UserProcBL.txt", "explorer.exe\r\nOneDrive.exe\r\n");
-  test::SimHome home{b};
+  ProgramRun run(std::move(b), {"-game"});
+  ASSERT_EQ(run.result().exitCode, 0);
+  EXPECT_TRUE(Named(run.machine(), "explorer.exe").empty());
+  EXPECT_TRUE(Named(run.machine(), "OneDrive.exe").empty());
+  EXPECT_EQ(Named(run.machine(), "chrome.exe").size(), 2u);
+  EXPECT_TRUE(run.Exists(kTemp));
 
-  ASSERT_EQ(RunProgram(home, "-game").exitCode, 0);
-  auto boosted = home.Load();
-  EXPECT_TRUE(Named(*boosted, "explorer.exe").empty());
-  EXPECT_TRUE(Named(*boosted, "OneDrive.exe").empty());
-  EXPECT_EQ(Named(*boosted, "chrome.exe").size(), 2u);
-  EXPECT_TRUE(Exists(*boosted, kData + "Temp.ini"));
-
-  ASSERT_EQ(RunProgram(home, "-normal").exitCode, 0);
-  auto restored = home.Load();
-  EXPECT_FALSE(Exists(*restored, kData + "Temp.ini"));
-  const auto explorer = Named(*restored, "explorer.exe");
+  run.Again({"-normal"});
+  ASSERT_EQ(run.result().exitCode, 0);
+  EXPECT_FALSE(run.Exists(kTemp));
+  const auto explorer = Named(run.machine(), "explorer.exe");
   ASSERT_EQ(explorer.size(), 1u);
   EXPECT_EQ(explorer[0]->commandLine, "C:\\Windows\\explorer.exe");
   EXPECT_EQ(explorer[0]->show, 1);
-  EXPECT_TRUE(Named(*restored, "OneDrive.exe").empty());
+  EXPECT_TRUE(Named(run.machine(), "OneDrive.exe").empty());
 }
 
 }  // namespace

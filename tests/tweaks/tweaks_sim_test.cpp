@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
 
-#include "app/VlxMini.h"
 #include "app/uBoostModules.h"
 #include "config/RegistryClass.h"
 #include "config/UnitGAConfig.h"
@@ -15,8 +13,8 @@
 #include "modules/tweaks/uGameMode.h"
 #include "modules/tweaks/uMemUsage.h"
 #include "modules/tweaks/uRAMClear.h"
+#include "tests/app/ProgramRun.h"
 #include "tests/engine/EngineMachine.h"
-#include "tests/support/SimProgram.h"
 
 namespace {
 
@@ -244,44 +242,6 @@ TEST(Tweaks, GameDesktopHidesNoWindowWhileTheGameListIsBusy) {
   plat::CloseHandle(lock);
 }
 
-TEST(Tweaks, MachineFileKeepsMemoryClipboardRandomAndWindowState) {
-  sim::Machine m;
-  m.memory.status.totalPhys = 2;
-  m.memory.script = {{4, 1}, {4, 3}};
-  m.memory.trims = {21, 24};
-  m.clipboard = {{"CF_TEXT", "CF_BITMAP"}, "Notepad", false};
-  m.randomValue = 7;
-  m.windows = {Win("Progman", 30, 0), Win("SHELLDLL_DefView", 30, -5, true, "Progman")};
-  m.windows[1].visible = false;
-  m.windows[1].lastShow = 0;
-  m.libraries["C:\\x\\p.dll"]["Get"] = sim::LibraryExport{"text-buffers", {1}, "{A, \"b\"}"};
-  sim::Machine back;
-  std::string error;
-  ASSERT_TRUE(sim::Parse(sim::Serialize(m), back, error)) << error;
-  EXPECT_EQ(sim::Serialize(back), sim::Serialize(m));
-  EXPECT_EQ(back.memory.script, m.memory.script);
-  EXPECT_EQ(back.windows[1].parent, "Progman");
-  EXPECT_EQ(back.libraries["C:\\x\\p.dll"]["Get"].text, "{A, \"b\"}");
-}
-
-// A whole program run in a process of its own; the machine as it left it.
-struct ProgramRun {
-  ProgramRun(sim::MachineBuilder&& b, std::vector<std::string> args) : home(std::move(b)) {
-    args.insert(args.begin(), kExe);
-    test::RunSimProgram(home.dir(), [&] {
-      sim::SetCommandLineArgs(args);
-      return RunVlxMini(args, DefaultBoostModules());
-    });
-    machine = home.Load();
-  }
-  std::string Text(const std::string& path) const {
-    std::ifstream in(sim::HostPath(*machine, path), std::ios::binary);
-    return txt::DecodeTextFile(std::string(std::istreambuf_iterator<char>(in), {}));
-  }
-  test::SimHome home;
-  std::unique_ptr<sim::Machine> machine;
-};
-
 TEST(Tweaks, WholeBoostSummaryFromScriptedMemory) {
   const uint64_t g = 1024ull * 1024 * 1024;
   sim::MachineBuilder b;
@@ -289,7 +249,7 @@ TEST(Tweaks, WholeBoostSummaryFromScriptedMemory) {
     mc.memory.script = {{2 * g, g / 2}, {2 * g, g + g / 2}};
     mc.randomValue = 7;
   });
-  ProgramRun run(std::move(b), {"-game"});
+  apptest::ProgramRun run(std::move(b), {"-game"});
   // 1 GiB of 2 GiB freed; RAM and clipboard optimised of 5 items, 12 processes and 4
   // third-party service candidates listed: After (0.5 x 0.6 + 2/5 x 0.4) x 100 = 46;
   // CPU 2/21 = 9.5 -> 10; total 0.4 x 9.52 + 30 + 7 = 40.8 -> 41.
@@ -318,8 +278,8 @@ TEST(Tweaks, RecordedGameDesktopShownByEveryRestore) {
                       minimised + "=Minimised\r\n"));
     std::vector<std::string> args = {"-normal"};
     if (*hide) args.push_back(hide);
-    ProgramRun run(std::move(b), args);
-    EXPECT_EQ(Visible(*run.machine),
+    apptest::ProgramRun run(std::move(b), args);
+    EXPECT_EQ(Visible(run.machine()),
               (std::vector<bool>{true, true, true, false, true, true, true}));
   }
 }
