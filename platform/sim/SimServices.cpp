@@ -559,6 +559,7 @@ bool EnumDependentServicesW(Handle service, uint32_t state, uint32_t bufferBytes
 }
 
 bool ControlService(Handle service, uint32_t control, ServiceStatus& status) {
+  const sim::ChangeCall change;
   {
     Op op;
     sim::Service* s = sim::ServiceOf(op, service);
@@ -608,6 +609,7 @@ bool ControlService(Handle service, uint32_t control, ServiceStatus& status) {
 }
 
 bool StartServiceW(Handle service) {
+  const sim::ChangeCall change;
   Op op;
   sim::Service* s = sim::ServiceOf(op, service);
   if (!s) return false;

@@ -339,6 +339,7 @@ Handle OpenProcess(uint32_t access, bool inheritHandle, uint32_t pid) {
 }
 
 bool TerminateProcess(Handle process, uint32_t exitCode) {
+  const sim::ChangeCall change(process != sim::kCurrentProcessHandle);
   uint32_t pid = 0;
   const bool self = process == sim::kCurrentProcessHandle;
   if (!self) {
