@@ -35,9 +35,9 @@ std::string Edid() {
   return e.replace(113, 6, "Panel\n");
 }
 
-// Every module has something to do: processes on the black list, chosen services, a
-// DDC/CI monitor with a gaming choice, the power and overclock libraries, Game Mode off,
-// a window on the desktop, the clipboard in use.
+// Every module with a pass has something to do: processes on the black list, chosen
+// services, a DDC/CI monitor with a gaming choice (its EDID where Plug and Play keeps it),
+// the power and overclock libraries, Game Mode off, the clipboard in use.
 sim::MachineBuilder Busy() {
   sim::MachineBuilder b;
   b.File(kData + "UserProcBL.txt", "OneDrive.exe\r\nexplorer.exe\r\nSpotify.exe\r\n")
@@ -48,13 +48,7 @@ sim::MachineBuilder Busy() {
       .File(kData + "Monitor.ini", Ini("[Panel]\r\nGamingModeEnabled=1\r\nGamingModeValue=5\r\n"))
       .File("C:\\mon\\caps.txt",
             "(prot(monitor)type(LCD)vcp(10 12 14(05 08 0B) B0 DC(00 02 05))mccs_ver(2.1))")
-      .File("C:\\mon\\edid.bin",
-            [] {
-              std::string e(128, '\0');
-              e.replace(8, 2, "\x04\x43");
-              e.replace(108, 5, std::string("\0\0\0\xFC\0", 5));
-              return e.replace(113, 6, "Panel\n");
-            }())
+      .File("C:\\mon\\edid.bin", Edid())
       .File(kProgram + "PowerMgr.dll", "")
       .File(kProgram + "OverDrive.dll", "")
       .RegDword("HKCU\\Software\\Microsoft\\GameBar", "AutoGameModeEnabled", 0)
@@ -83,8 +77,6 @@ sim::MachineBuilder Busy() {
         mon.capsFile = (drive / "mon" / "caps.txt").string();
         mon.vcp = {{0x10, {50, 100}}, {0x12, {60, 100}}, {0x14, {5, 13}}, {0xDC, {0, 255}}};
         m.monitors.monitors.push_back(mon);
-        m.windows.push_back(
-            {"Notepad", "notes - Notepad", true, 4712, true, false, 80, 60, 900, 700, ""});
         m.clipboard.formats = {"CF_UNICODETEXT"};
       });
   return b;
