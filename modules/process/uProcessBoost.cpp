@@ -528,7 +528,9 @@ void TProcessBoost::RestoreProcesses() {
         fTempIni ? fTempIni->ReadString(kCommandSection, info->name, "") : "";
     const plat::Handle process =
         plat::OpenProcess(plat::kPROCESS_QUERY_LIMITED_INFORMATION, false, pid);
-    const bool running = process && GetProcessImagePath(process) == recorded;
+    uint32_t code = 0;
+    const bool running = process && plat::GetExitCodeProcess(process, code) &&
+                         code == plat::kSTILL_ACTIVE && GetProcessImagePath(process) == recorded;
     if (process) plat::CloseHandle(process);
     if (running)
       LogInfo("StartProcessByPath : " + info->name + " still runs " + recorded + ", not started");
