@@ -37,6 +37,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> params(argv, argv + argc);
   params[0] = plat::GetModuleFileNameW();
   sim::SetCommandLineArgs(params);
+  sim::CountChanges();  // the machine file may ask to end the program at a change
   return Run(params);
 }
 #endif

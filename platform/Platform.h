@@ -203,6 +203,10 @@ struct ProcessEntry {  // PROCESSENTRY32W
 bool SnapshotProcesses(std::vector<ProcessEntry>& entries);
 Handle OpenProcess(uint32_t access, bool inheritHandle, uint32_t pid);  // 0 on failure
 bool TerminateProcess(Handle process, uint32_t exitCode);
+// kSTILL_ACTIVE while the process runs; a handle keeps an ended process's object (and
+// its identifier and image path) alive, so a successful OpenProcess alone proves nothing.
+inline constexpr uint32_t kSTILL_ACTIVE = 259;
+bool GetExitCodeProcess(Handle process, uint32_t& exitCode);
 Handle GetCurrentProcess();  // pseudo handle
 uint32_t GetCurrentProcessId();
 

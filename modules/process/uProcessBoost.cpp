@@ -245,11 +245,17 @@ bool TProcessBoost::Boost() {
     const ProcessInfo& info = *item;
     if (!info.end) continue;
     LogDebug("ProcessBoost.Boost [Begin KillProcess " + info.name + "]");
-    const bool ok = KillProcessByPID(info.pid, info.path, info.created);
-    ++fDoneCount;
+    // The record is on disk before the process is ended; a process that was not ended
+    // loses its start record, so that no restore starts a second copy of it.
     if (fTempIni) fTempIni->WriteString(kRestoreSection, info.name, txt::UIntToStr(info.memory));
     LogDebug("TProcessBoost.Boost : " + info.command);
     WriteBoostProcessToTempFile(info.pid, info.path, info.command);
+    const bool ok = KillProcessByPID(info.pid, info.path, info.created);
+    ++fDoneCount;
+    if (!ok && fTempIni) {
+      fTempIni->DeleteKey(kCommandSection, std::to_string(info.pid));
+      fTempIni->DeleteKey(kCommandSection, std::to_string(info.pid) + "_");
+    }
     Notify(TProgressItemKind::Process, info.description.empty() ? info.name : info.description, ok);
   }
   return HasRestoreData();
@@ -499,8 +505,28 @@ void TProcessBoost::RestoreProcesses() {
   if (fStop || !HasRestoreData()) return;
   TProcessList list;
   ReadProcessFromTempFile(list);
+  // Each record goes as soon as its program is started: a restore ended part-way and run
+  // again starts no second copy.
   for (auto& info : list) {
-    StartProcessByPath(*info, fileutil::ExtractFilePath(info->path));
+    // A boost ended between its record and the end of the process leaves the process
+    // running under its recorded identifier: it is not started twice.
+    const uint32_t pid = static_cast<uint32_t>(txt::StrToIntDef(info->name, 0));
+    const std::string recorded =
+        fTempIni ? fTempIni->ReadString(kCommandSection, info->name, "") : "";
+    const plat::Handle process =
+        plat::OpenProcess(plat::kPROCESS_QUERY_LIMITED_INFORMATION, false, pid);
+    uint32_t code = 0;
+    const bool running = process && plat::GetExitCodeProcess(process, code) &&
+                         code == plat::kSTILL_ACTIVE && GetProcessImagePath(process) == recorded;
+    if (process) plat::CloseHandle(process);
+    if (running)
+      LogInfo("StartProcessByPath : " + info->name + " still runs " + recorded + ", not started");
+    else
+      StartProcessByPath(*info, fileutil::ExtractFilePath(info->path));
+    if (fTempIni) {
+      fTempIni->DeleteKey(kCommandSection, info->name);
+      fTempIni->DeleteKey(kCommandSection, info->name + "_");
+    }
     info.reset();
   }
   ClearRestoreSection();

@@ -92,10 +92,11 @@ bool TOverClockBoost::Boost() {
   const auto [gpuBase, memBase] = ReadGPUBaseClocks();
   int32_t gpu = 0;
   int32_t mem = 0;
-  // The record comes first; the amounts the library applied replace the requested ones.
+  // The record comes first and asks for a reset, should the run end inside the call with
+  // the clocks raised; the amounts the library applied replace it.
   if (fTempIni) {
-    fTempIni->WriteInteger(kSection, "OverClockGPU", gpu);
-    fTempIni->WriteInteger(kSection, "OverClockMem", mem);
+    fTempIni->WriteInteger(kSection, "OverClockGPU", 1);
+    fTempIni->WriteInteger(kSection, "OverClockMem", 0);
   }
   LogInfo("Mini Start OverClock");
   const int32_t result = f.OverClock(&gpu, &mem, 0);

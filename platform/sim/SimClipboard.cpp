@@ -17,6 +17,7 @@ bool OpenClipboard(Hwnd) {
 }
 
 bool EmptyClipboard() {
+  const sim::ChangeCall change;
   sim::Op op;
   sim::MachineClipboard& c = op.m().clipboard;
   if (!c.openByProgram) {

@@ -1,6 +1,8 @@
 // Sim backend core: last error, handle table, the operation guard, CloseHandle.
+#include <atomic>
 #include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <map>
 #include <mutex>
 
@@ -118,6 +120,45 @@ void ForEachHandle(const std::function<void(plat::Handle, HandleObject&)>& visit
 // ---------------------------------------------------------------- operation guard
 
 Op::Op() : session_(CurrentSession()), lock_(session_->Lock()) {}
+
+// ---------------------------------------------------------------- change points
+
+namespace {
+std::atomic<bool> gCounting{false};
+std::atomic<uint64_t> gChanges{0};
+thread_local int tChangeDepth = 0;
+}  // namespace
+
+void CountChanges() {
+  gChanges = 0;
+  gCounting = true;
+}
+
+ChangeCall::ChangeCall(bool counts) {
+  if (tChangeDepth++ != 0 || !counts || !gCounting) return;
+  const uint64_t n = ++gChanges;
+  Op op;
+  const uint64_t at = op.m().endAtChange;
+  if (at == 0 || n < at) return;
+  // Ended from outside: no clean-up, no flush; the machine is already on disk but for
+  // the spent key.
+  op.m().endAtChange = 0;
+  op.Changed();
+  std::_Exit(kEndedAtChangeExitCode);
+}
+
+ChangeCall::~ChangeCall() {
+  --tChangeDepth;
+}
+
+bool CountsAsChange(const std::string& windowsPath) {
+  const std::string upper = txt::UpperCase(windowsPath);
+  const auto endsWith = [&](const std::string& tail) {
+    return upper.size() >= tail.size() &&
+           upper.compare(upper.size() - tail.size(), tail.size(), tail) == 0;
+  };
+  return !endsWith(".LOG") && upper.find("\\LOGS\\") == std::string::npos;
+}
 
 // ---------------------------------------------------------------- time
 

@@ -267,6 +267,7 @@ using sim::FailHandle;
 
 Handle CreateFileW(const std::string& path, uint32_t access, uint32_t share, uint32_t disposition,
                    uint32_t attributes) {
+  const sim::ChangeCall change(disposition != kOPEN_EXISTING && sim::CountsAsChange(path));
   sim::Op op;
   sim::Machine& m = op.m();
   sim::Resolved r;
@@ -361,6 +362,7 @@ bool WriteFile(Handle file, const void* buffer, uint32_t toWrite, uint32_t* writ
   if (written) *written = 0;
   auto f = sim::GetFile(file);
   if (!f) return false;
+  const sim::ChangeCall change(toWrite != 0 && sim::CountsAsChange(f->windows));
   if (!(f->access & sim::kWriteBits)) return Fail(kERROR_ACCESS_DENIED);
   std::lock_guard<std::mutex> lock(f->mutex);
   if (toWrite == 0) return true;
@@ -412,6 +414,7 @@ int64_t SetFilePointerEx(Handle file, int64_t distance, uint32_t method) {
 bool SetEndOfFile(Handle file) {
   auto f = sim::GetFile(file);
   if (!f) return false;
+  const sim::ChangeCall change(sim::CountsAsChange(f->windows));
   if (!(f->access & sim::kWriteBits)) return Fail(kERROR_ACCESS_DENIED);
   std::lock_guard<std::mutex> lock(f->mutex);
   if (::ftruncate(f->fd, f->pos) != 0) return Fail(sim::ErrorFromErrno(errno));
@@ -458,6 +461,7 @@ uint32_t GetFileAttributesW(const std::string& path) {
 }
 
 bool SetFileAttributesW(const std::string& path, uint32_t attributes) {
+  const sim::ChangeCall change(sim::CountsAsChange(path));
   sim::Op op;
   sim::Resolved r;
   if (!sim::Resolve(op.m(), path, r)) return false;
@@ -467,6 +471,7 @@ bool SetFileAttributesW(const std::string& path, uint32_t attributes) {
 }
 
 bool CreateDirectoryW(const std::string& path) {
+  const sim::ChangeCall change(sim::CountsAsChange(path + "\\"));
   sim::Op op;
   sim::Resolved r;
   if (!sim::Resolve(op.m(), path, r)) return false;
@@ -478,6 +483,7 @@ bool CreateDirectoryW(const std::string& path) {
 }
 
 bool RemoveDirectoryW(const std::string& path) {
+  const sim::ChangeCall change(sim::CountsAsChange(path + "\\"));
   sim::Op op;
   sim::Machine& m = op.m();
   sim::Resolved r;
@@ -497,6 +503,7 @@ bool RemoveDirectoryW(const std::string& path) {
 }
 
 bool DeleteFileW(const std::string& path) {
+  const sim::ChangeCall change(sim::CountsAsChange(path));
   sim::Op op;
   sim::Machine& m = op.m();
   sim::Resolved r;
@@ -517,6 +524,7 @@ bool DeleteFileW(const std::string& path) {
 
 // The sim's files are on the host's disk when a call returns: write-through changes nothing.
 bool MoveFileExW(const std::string& from, const std::string& to, bool replace, bool) {
+  const sim::ChangeCall change(sim::CountsAsChange(from) || sim::CountsAsChange(to));
   sim::Op op;
   sim::Machine& m = op.m();
   sim::Resolved f, t;
@@ -568,6 +576,7 @@ bool MoveFileExW(const std::string& from, const std::string& to, bool replace, b
 }
 
 bool ReplaceFileW(const std::string& replaced, const std::string& replacement) {
+  const sim::ChangeCall change(sim::CountsAsChange(replaced));
   sim::Op op;
   sim::Machine& m = op.m();
   sim::Resolved d, r;
@@ -598,6 +607,7 @@ bool ReplaceFileW(const std::string& replaced, const std::string& replacement) {
 }
 
 bool CopyFileW(const std::string& from, const std::string& to, bool failIfExists) {
+  const sim::ChangeCall change(sim::CountsAsChange(to));
   sim::Op op;
   sim::Machine& m = op.m();
   sim::Resolved f, t;

@@ -534,6 +534,7 @@ bool GetForegroundLockTimeout(uint32_t& ms) {
 }
 
 bool SetForegroundLockTimeout(uint32_t ms) {
+  const sim::ChangeCall change;
   sim::Op op;
   op.m().foregroundLockTimeout = ms;
   op.Changed();

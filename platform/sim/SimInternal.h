@@ -42,6 +42,23 @@ class Op {
   std::unique_lock<Session::Mutex> lock_;
 };
 
+// ---------------------------------------------------------------- change points
+// Put at the start of a seam call that changes restorable state, before it acts (and
+// before it takes other locks): counts the call when this process counts its changes
+// and no counted call encloses it, and ends the process when the count reaches the
+// machine's endAtChange. counts = false marks a call that is no change point (a log
+// write) but still keeps the calls inside it from counting.
+class ChangeCall {
+ public:
+  explicit ChangeCall(bool counts = true);
+  ~ChangeCall();
+  ChangeCall(const ChangeCall&) = delete;
+  ChangeCall& operator=(const ChangeCall&) = delete;
+};
+// Whether a file's changes are change points: logs (*.log, files in a "Logs" folder)
+// are not.
+bool CountsAsChange(const std::string& windowsPath);
+
 // ---------------------------------------------------------------- paths
 // GetFullPathNameW: "/" becomes "\", relative and drive-relative paths are taken
 // against the current directory, "." and ".." are resolved, trailing dots and

@@ -70,6 +70,7 @@ std::array<std::optional<Binding>, kSlots>& Slots() {
 template <class Kind>
 std::vector<int64_t> Record(size_t slot, std::vector<std::string> arguments, size_t count,
                             std::string* text = nullptr) {
+  const ChangeCall change;
   Binding b;
   {
     std::lock_guard<std::mutex> lk(LibraryMu());

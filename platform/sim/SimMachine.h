@@ -263,6 +263,10 @@ struct Machine {
   std::map<std::string, std::map<std::string, LibraryExport>, NoCaseLess> libraries;
   std::vector<LibraryCall> calls;    // calls of those exports, in order
   std::optional<uint32_t> exitCode;  // set by ExitProcess
+  // A program that counts its changes (CountChanges) is ended at its endAtChange-th
+  // state-changing call, before the call acts, as TerminateProcess would end it: the
+  // key is cleared and the process exits with kEndedAtChangeExitCode (0 = never).
+  uint64_t endAtChange = 0;
   uint32_t foregroundLockTimeout = 200000;
   // Windows' foreground lock: when set, SetForegroundWindow is refused (the
   // window only flashes) while foregroundLockTimeout is not 0 and another
@@ -357,6 +361,15 @@ void SetCommandLine(const std::string& commandLine);
 // The same from a Linux main's arguments: argument 0 becomes the machine's quoted
 // exePath, the others follow, quoted when they hold blanks or are empty.
 void SetCommandLineArgs(const std::vector<std::string>& args);
+
+// ---------------------------------------------------------------- ended at a change
+// Makes this process count its state-changing calls (files other than logs, registry,
+// processes, services, machine windows, clipboard, monitors, stand-in library calls)
+// from 0, so that the machine's endAtChange ends it (programs call it at start; the
+// vlxsim tool does not). A call made inside another counted call is not counted.
+void CountChanges();
+// The exit code of a program ended at endAtChange.
+inline constexpr int kEndedAtChangeExitCode = 86;
 
 // ---------------------------------------------------------------- injected faults
 // Failures the running program meets on purpose, for tests (not part of the machine

@@ -1414,6 +1414,7 @@ const Fields<Machine>& DesktopFields() {
          if (!m.exitCode) return std::nullopt;
          return std::to_string(*m.exitCode);
        }},
+      NumberField<Machine>("endAtChange", VLX_MEMBER(endAtChange), kOmit),
       NumberField<Machine>("foregroundLockTimeout", VLX_MEMBER(foregroundLockTimeout), kOmit),
       YesNoField<Machine>("foregroundLock", VLX_MEMBER(foregroundLock), kOmit),
       NumberField<Machine>("logPixelsY", VLX_MEMBER(logPixelsY), kOmit),

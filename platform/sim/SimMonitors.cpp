@@ -490,6 +490,7 @@ bool GetVCPFeatureAndVCPFeatureReply(PhysicalHandle monitor, uint8_t code, uint3
 }
 
 bool SetVCPFeature(PhysicalHandle monitor, uint8_t code, uint32_t value) {
+  const sim::ChangeCall change;
   {
     sim::Op op;
     if (!Loaded(op.m())) return false;
@@ -509,6 +510,7 @@ bool SetVCPFeature(PhysicalHandle monitor, uint8_t code, uint32_t value) {
 }
 
 bool RestoreMonitorFactoryColorDefaults(PhysicalHandle monitor) {
+  const sim::ChangeCall change;
   {
     sim::Op op;
     if (!Loaded(op.m())) return false;

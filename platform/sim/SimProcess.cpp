@@ -301,6 +301,7 @@ uint32_t GetPriorityClass(Handle process) {
 }
 
 bool SetPriorityClass(Handle process, uint32_t priorityClass) {
+  const sim::ChangeCall change;
   sim::Op op;
   Target t;
   if (!FindTarget(op.m(), process, 0, kPROCESS_SET_INFORMATION, t)) return false;
@@ -611,6 +612,7 @@ uint64_t FileTimeNow() {
 bool StartProcess(const std::string& applicationName, const std::string& commandLine,
                   const std::string& currentDirectory, int show, const StartAs& as, uint32_t& pid) {
   pid = 0;
+  const sim::ChangeCall change;
   const uint64_t created = FileTimeNow();
   sim::Op op;
   sim::Machine& m = op.m();

@@ -490,6 +490,7 @@ bool WritePrivateProfileStringW(const std::optional<std::string>& section,
     return false;
   }
 
+  const sim::ChangeCall change(sim::CountsAsChange(fileName));
   sim::Op op;
   const Handle file =
       plat::CreateFileW(sim::FullWindowsPath(op.m(), fileName), kGENERIC_READ | kGENERIC_WRITE,

@@ -167,6 +167,7 @@ int32_t RegOpenKeyExW(RegKey parent, const std::string& subKey, uint32_t access,
 
 int32_t RegCreateKeyExW(RegKey parent, const std::string& subKey, uint32_t access, RegKey* result,
                         bool* created) {
+  const sim::ChangeCall change;
   sim::Op op;
   sim::Machine& m = op.m();
   sim::KeyHandle target;
@@ -236,6 +237,7 @@ int32_t RegQueryValueExW(RegKey key, const std::string& name, uint32_t* type, ui
 
 int32_t RegSetValueExW(RegKey key, const std::string& name, uint32_t type, const uint8_t* data,
                        uint32_t size) {
+  const sim::ChangeCall change;
   sim::Op op;
   sim::RegKeyNode* node = nullptr;
   if (const int32_t rc = sim::OpenNode(op.m(), key, kKEY_SET_VALUE, node)) return rc;
@@ -247,6 +249,7 @@ int32_t RegSetValueExW(RegKey key, const std::string& name, uint32_t type, const
 }
 
 int32_t RegDeleteValueW(RegKey key, const std::string& name) {
+  const sim::ChangeCall change;
   sim::Op op;
   sim::RegKeyNode* node = nullptr;
   if (const int32_t rc = sim::OpenNode(op.m(), key, kKEY_SET_VALUE, node)) return rc;
@@ -261,6 +264,7 @@ int32_t RegDeleteValueW(RegKey key, const std::string& name) {
 }
 
 int32_t RegDeleteKeyExW(RegKey parent, const std::string& subKey, uint32_t view) {
+  const sim::ChangeCall change;
   sim::Op op;
   sim::Machine& m = op.m();
   sim::KeyHandle target;

@@ -278,6 +278,7 @@ bool EnumDependentServicesW(Handle service, uint32_t state, uint32_t bufferBytes
 }
 
 bool ControlService(Handle service, uint32_t control, ServiceStatus& status) {
+  const sim::ChangeCall change;
   {
     Op op;
     sim::Service* s = sim::ServiceOf(op, service);
@@ -327,6 +328,7 @@ bool ControlService(Handle service, uint32_t control, ServiceStatus& status) {
 }
 
 bool StartServiceW(Handle service) {
+  const sim::ChangeCall change;
   Op op;
   sim::Service* s = sim::ServiceOf(op, service);
   if (!s) return false;

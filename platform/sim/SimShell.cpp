@@ -60,6 +60,7 @@ std::string GetCommandLineW() {
 intptr_t ShellExecuteW(Hwnd, const std::string& verb, const std::string& file,
                        const std::string& parameters, const std::string& directory,
                        int showCommand) {
+  const sim::ChangeCall change;
   sim::Op op;
   op.m().shellCalls.push_back(sim::ShellCall{verb, file, parameters, directory, showCommand});
   op.Changed();

@@ -3,6 +3,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -338,7 +339,21 @@ Handle OpenProcess(uint32_t access, bool inheritHandle, uint32_t pid) {
   return 0;
 }
 
+// The sim keeps no ended processes: an open handle of one answers exit code 1, the code
+// this program ends processes with.
+bool GetExitCodeProcess(Handle process, uint32_t& exitCode) {
+  auto h = sim::LookupHandleAs<sim::ProcessHandle>(process);
+  if (!h) return Fail(kERROR_INVALID_HANDLE);
+  sim::Op op;
+  const auto& ps = op.m().processes;
+  const bool running =
+      std::any_of(ps.begin(), ps.end(), [&](const sim::Process& p) { return p.pid == h->pid; });
+  exitCode = running ? kSTILL_ACTIVE : 1;
+  return true;
+}
+
 bool TerminateProcess(Handle process, uint32_t exitCode) {
+  const sim::ChangeCall change(process != sim::kCurrentProcessHandle);
   uint32_t pid = 0;
   const bool self = process == sim::kCurrentProcessHandle;
   if (!self) {

@@ -26,6 +26,7 @@ std::optional<MachineWindow> MachineWindowFacts(plat::Hwnd hwnd) {
 }
 
 bool ShowMachineWindow(plat::Hwnd hwnd, int command) {
+  const sim::ChangeCall change;
   Op op;
   const int index = MachineWindowIndex(op.m(), hwnd);
   if (index < 0 || !op.m().windows[static_cast<size_t>(index)].present) {

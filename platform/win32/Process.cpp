@@ -84,6 +84,13 @@ Handle OpenProcess(uint32_t access, bool inheritHandle, uint32_t pid) {
   return FromHandle(::OpenProcess(access, inheritHandle ? TRUE : FALSE, pid));
 }
 
+bool GetExitCodeProcess(Handle process, uint32_t& exitCode) {
+  DWORD code = 0;
+  const bool ok = ::GetExitCodeProcess(ToHandle(process), &code) != FALSE;
+  exitCode = code;
+  return ok;
+}
+
 bool TerminateProcess(Handle process, uint32_t exitCode) {
   return ::TerminateProcess(ToHandle(process), exitCode) != FALSE;
 }

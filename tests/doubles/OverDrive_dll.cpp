@@ -3,7 +3,7 @@
 // (missing: "1 50 20"), fills the information record with core 1000 and memory 250
 // (values 100000 and 25000 at offsets 156 and 160) and appends every call to
 // "overdrive_record.txt", one line per call: the function's name and its arguments,
-// separated by tabs.
+// separated by tabs. A call named in "hold.txt" beside it is held for a minute.
 #include <windows.h>
 
 #include <cstdint>
@@ -29,6 +29,14 @@ void Record(const std::string& line) {
       << line << "\n";
 }
 
+// When "hold.txt" beside the library names the function, the call, having acted, does not
+// return for a minute: a test ends the program there.
+void Hold(const char* function) {
+  std::string name;
+  std::ifstream(Beside(L"hold.txt").c_str()) >> name;
+  if (name == function) ::Sleep(60000);
+}
+
 }  // namespace
 
 #define EXPORT extern "C" __declspec(dllexport) int32_t __stdcall
@@ -52,6 +60,7 @@ EXPORT OverClock(int32_t* gpu, int32_t* mem, int32_t flags) {
   std::ifstream(Beside(L"overdrive.txt").c_str()) >> result >> g >> m;
   *gpu = g;
   *mem = m;
+  Hold("OverClock");
   return result;
 }
 

@@ -1,7 +1,8 @@
 // Stand-in for the power-plan library "PowerMgr.dll" (standard calling convention):
 // keeps the active plan's identifier in "powermgr_plan.txt" beside the library
 // (missing: "{USER-PLAN}") and appends every call to "powermgr_record.txt", one line
-// per call, UTF-8: the function's name and its arguments, separated by tabs.
+// per call, UTF-8: the function's name and its arguments, separated by tabs. A call
+// named in "hold.txt" beside it is held for a minute.
 #include <windows.h>
 
 #include <cstdint>
@@ -47,6 +48,14 @@ void SetActivePlan(const wchar_t* id) {
   std::ofstream(Beside(L"powermgr_plan.txt").c_str(), std::ios::binary) << Utf8(id);
 }
 
+// When "hold.txt" beside the library names the function, the call, having acted, does not
+// return for a minute: a test ends the program there.
+void Hold(const char* function) {
+  std::string name;
+  std::ifstream(Beside(L"hold.txt").c_str()) >> name;
+  if (name == function) ::Sleep(60000);
+}
+
 }  // namespace
 
 #define EXPORT extern "C" __declspec(dllexport) uint32_t __stdcall
@@ -89,6 +98,7 @@ EXPORT SetGamePwrCFG(const wchar_t* name, const wchar_t* description, const wcha
   Record("SetGamePwrCFG\t" + Utf8(name) + "\t" + Utf8(description) + "\t" + Utf8(id) + "\t" +
          std::to_string(first) + "\t" + std::to_string(second));
   SetActivePlan(id);
+  Hold("SetGamePwrCFG");
   return 1;
 }
 

@@ -11,6 +11,8 @@
 
 namespace {
 
+using e2e::PollUntil;
+
 const wchar_t kGameBar[] = L"Software\\Microsoft\\GameBar";
 const wchar_t kGameMode[] = L"AutoGameModeEnabled";
 
@@ -113,6 +115,34 @@ TEST_F(Tweaks, PartlyAppliedOverclockRecordedAndReset) {
   EXPECT_EQ(RunProgram("-normal"), 0u);
   EXPECT_EQ(e2e::ReadBytes(install() + "overdrive_record.txt"),
             "CanOverClock\nGetGPUInfo\nOverClock\t0\nCanOverClock\nReset\n");
+}
+
+// "-game" ended by TerminateProcess while a library call it made is held (the clocks
+// raised before their amounts are recorded; the game plan active), then "-normal": the
+// clocks are reset and the user's plan is active again.
+TEST_F(Tweaks, BoostEndedInsideALibraryCallIsStillRestored) {
+  for (const std::string held : {"OverClock", "SetGamePwrCFG"}) {
+    SCOPED_TRACE(held);
+    for (const char* name : {"OverDrive.dll", "PowerMgr.dll"})
+      ASSERT_TRUE(plat::CopyFileW(BinDir() + name, install() + name, false));
+    for (const char* name : {"overdrive_record.txt", "powermgr_record.txt", "powermgr_plan.txt"})
+      plat::DeleteFileW(install() + name);
+    ASSERT_TRUE(fileutil::WriteFileBytes(install() + "hold.txt", held));
+    e2e::Process game = StartProgram("-game");
+    const std::string record =
+        install() + (held == "OverClock" ? "overdrive" : "powermgr") + "_record.txt";
+    ASSERT_TRUE(PollUntil(
+        [&] { return e2e::ReadBytes(record).find("\n" + held + "\t") != std::string::npos; },
+        30000));
+    game.Kill();
+    plat::DeleteFileW(install() + "hold.txt");
+    EXPECT_EQ(RunProgram("-normal"), 0u);
+    const std::string overdrive = e2e::ReadBytes(install() + "overdrive_record.txt");
+    EXPECT_TRUE(overdrive.ends_with("Reset\n")) << overdrive;
+    EXPECT_EQ(e2e::ReadBytes(install() + "powermgr_plan.txt"),
+              held == "OverClock" ? "" : "{USER-PLAN}");
+    EXPECT_FALSE(DataExists("Temp.ini"));
+  }
 }
 
 // The Windows Update module works where Windows is not 10: these run in a Windows 7
