@@ -1,5 +1,6 @@
-// DDC/CI capability strings as monitors reply them.
+// DDC/CI capability strings as monitors reply them, up to the longest reply read.
 #include "display/uMonitorCaps.h"
+#include "display/uMonitorInfo.h"
 #include "fuzz/FuzzHarness.h"
 
 const fuzz::Target fuzz::kTarget = {
@@ -8,8 +9,9 @@ const fuzz::Target fuzz::kTarget = {
      "((vcp(10 12)))", "vcp(020304 14(0506))", "vcp(00(01 02) 14(0B(01))"},
     "caps",
     [](const std::string& input) {
-      ReadCapabilities(input);
+      const std::string caps = input.substr(0, kMaxCapabilitiesLength);
+      ReadCapabilities(caps);
       bool malformed = false;
-      AnalyzeVCP(input, &malformed);
+      AnalyzeVCP(caps, &malformed);
     },
 };
