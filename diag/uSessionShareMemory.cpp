@@ -34,7 +34,9 @@ bool TSessionShareMemory::TryReadProcessIds(std::vector<uint32_t>& ids) {
   std::memcpy(&count, fView, sizeof count);
   count = std::min(count, kSessionMaxEntries);
   ids.resize(count);
-  std::memcpy(ids.data(), static_cast<const unsigned char*>(fView) + 4, count * sizeof(uint32_t));
+  // An empty list leaves ids without storage: nothing to copy.
+  if (count > 0)
+    std::memcpy(ids.data(), static_cast<const unsigned char*>(fView) + 4, count * sizeof(uint32_t));
   plat::SetEvent(fEvent);
   return true;
 }

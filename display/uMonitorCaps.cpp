@@ -23,27 +23,50 @@ void AddSplitPairs(const std::string& token, std::vector<std::string>& out) {
   }
 }
 
+// Whether text[from, to) holds only ")" and blanks.
+bool OnlyClosing(const std::string& text, size_t from, size_t to) {
+  for (size_t i = from; i < to; ++i)
+    if (text[i] != ')' && text[i] != ' ' && text[i] != '\t' && text[i] != '\r' && text[i] != '\n')
+      return false;
+  return true;
+}
+
 // Drops outer parentheses, also doubled ones. A string whose first "(" is never closed
-// loses only that "(".
-std::string StripOuter(std::string s) {
-  s = txt::Trim(s);
-  while (!s.empty() && s.front() == '(') {
-    int depth = 0;
-    size_t match = std::string::npos;
-    for (size_t i = 0; i < s.size() && match == std::string::npos; ++i) {
-      if (s[i] == '(') ++depth;
-      if (s[i] == ')' && --depth == 0) match = i;
+// loses only that "(". One pass over the string however deeply the layers nest: the
+// closing parenthesis of every "(" is found once, and each layer only moves the ends.
+std::string StripOuter(const std::string& text) {
+  size_t b = 0, e = text.size();
+  const auto trim = [&] {
+    while (b < e && static_cast<unsigned char>(text[b]) <= ' ')
+      ++b;
+    while (e > b && static_cast<unsigned char>(text[e - 1]) <= ' ')
+      --e;
+  };
+  trim();
+  if (b == e || text[b] != '(') return text.substr(b, e - b);
+  // The ")" that closes each "(" (npos when none does): depends only on what follows it.
+  std::vector<size_t> match(text.size(), std::string::npos), open;
+  for (size_t i = b; i < e; ++i) {
+    if (text[i] == '(') {
+      open.push_back(i);
+    } else if (text[i] == ')' && !open.empty()) {
+      match[open.back()] = i;
+      open.pop_back();
     }
-    if (match != std::string::npos &&
-        s.find_first_not_of(") \t\r\n", match + 1) == std::string::npos) {
-      s = txt::Trim(s.substr(1, match - 1));  // surplus ")" after the list go too
-    } else if (match == std::string::npos) {
-      s = txt::Trim(s.substr(1));
+  }
+  while (b < e && text[b] == '(') {
+    const size_t close = match[b] < e ? match[b] : std::string::npos;
+    if (close == std::string::npos) {
+      ++b;  // never closed: only this "(" goes
+    } else if (OnlyClosing(text, close + 1, e)) {
+      e = close;  // surplus ")" after the list go too
+      ++b;
     } else {
       break;  // "(a)(b)": the list itself starts with a group
     }
+    trim();
   }
-  return s;
+  return text.substr(b, e - b);
 }
 
 TNameValueList MakeList(std::initializer_list<const char*> entries) {
@@ -109,7 +132,23 @@ const TNameValueList& InputSources() {
   return list;
 }
 
+namespace {
+
+// Groups without a name nest this deep at most in anything a monitor sends; deeper ones
+// are dropped rather than read level by level (each level copies the text again).
+constexpr int kMaxInnerLists = 8;
+
+TNameValueList AnalyzeCapabilitiesAt(const std::string& Caps, int Level);
+
+}  // namespace
+
 TNameValueList AnalyzeCapabilities(const std::string& Caps) {
+  return AnalyzeCapabilitiesAt(Caps, 0);
+}
+
+namespace {
+
+TNameValueList AnalyzeCapabilitiesAt(const std::string& Caps, int Level) {
   MonitorLogRun("AnalyzeCapabilities  start");
   TNameValueList result;
   if (Caps.empty()) return result;
@@ -123,8 +162,10 @@ TNameValueList AnalyzeCapabilities(const std::string& Caps) {
     const std::string value = eq == std::string::npos ? "" : txt::Trim(line.substr(eq + 1));
     if (name.empty() && !value.empty()) {
       // A group without a name: an inner list of entries ("((prot(...)vcp(...))x(1))").
-      const TNameValueList inner = AnalyzeCapabilities(value);
-      result.insert(result.end(), inner.begin(), inner.end());
+      if (Level < kMaxInnerLists) {
+        const TNameValueList inner = AnalyzeCapabilitiesAt(value, Level + 1);
+        result.insert(result.end(), inner.begin(), inner.end());
+      }
     } else if (!name.empty() || !value.empty()) {
       result.push_back(eq == std::string::npos ? name : name + "=" + value);
     }
@@ -150,6 +191,8 @@ TNameValueList AnalyzeCapabilities(const std::string& Caps) {
   MonitorLogRun("AnalyzeCapabilities  end");
   return result;
 }
+
+}  // namespace
 
 TNameValueList AnalyzeVCP(const std::string& Vcp, bool* TimedOut) {
   MonitorLogRun("AnalyzeVCP  start");

@@ -16,6 +16,8 @@ PACKAGES=(
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   # running the Windows builds
   wine wine64 xvfb xauth x11-utils
+  # fuzz targets: clang with libFuzzer and the sanitizer runtimes
+  clang libclang-rt-dev
   # icon generation, formatting
   imagemagick clang-format
 )

@@ -4,7 +4,8 @@
 #   1. installs missing packages (scripts/deps.sh) and the SQLite amalgamation
 #      (scripts/sqlite-amalgamation.sh);
 #   2. checks that the C++ sources follow .clang-format;
-#   3. builds preset "linux" (Debug, ASan+UBSan) and runs its suites with CTest;
+#   3. builds preset "linux" (Debug, ASan+UBSan) and runs its suites with CTest; builds
+#      preset "fuzz" and runs each libFuzzer target for a few seconds (scripts/fuzz.sh);
 #   4. builds presets "win32" (the product) and "win64" with every target; every build
 #      must be free of compiler warnings;
 #   5. checks the Windows executables with objdump (PE kind, GUI subsystem, system DLLs only)
@@ -26,6 +27,7 @@
 #
 # Knobs (environment): VLX_JOBS (build/CTest parallelism, default: CPU count),
 # VLX_WINE_SUITE_TIMEOUT (seconds per Wine suite, default 900),
+# VLX_FUZZ_SECONDS (seconds per fuzz target, default 5),
 # VLX_SKIP_WINDOWS=1 (Linux part only, for quick local runs).
 set -uo pipefail
 
@@ -260,6 +262,20 @@ EOF
     sed -n '/The following tests FAILED/,$p' "$ctest_log" | head -n 40 | sed 's/^/  | /'
   fi
 fi
+
+# ------------------------------------------------------------------ 3b. fuzz targets
+# Every libFuzzer target (preset "fuzz") runs briefly from its seeds and kept crash
+# reproducers; scripts/fuzz.sh without --seconds is the long run.
+section "linux: fuzz targets (${VLX_FUZZ_SECONDS:-5}s each)"
+fuzz_results="$(VLX_JOBS="$JOBS" bash "$ROOT/scripts/fuzz.sh" --seconds "${VLX_FUZZ_SECONDS:-5}" 2>&1)"
+while read -r kind name status runs secs rate; do
+  [[ "$kind" == RESULT ]] || { [[ -n "$kind" ]] && echo "    $kind $name $status $runs $secs $rate"; continue; }
+  if [[ "$status" == ok ]]; then
+    record "fuzz $name" 1 0 "$runs runs, $rate/s"
+  else
+    record "fuzz $name" 0 1 "see build/fuzz-runs/$name.log"
+  fi
+done <<<"$fuzz_results"
 
 if [[ "${VLX_SKIP_WINDOWS:-0}" == 1 ]]; then
   finish

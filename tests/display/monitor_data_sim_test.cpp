@@ -74,10 +74,23 @@ TEST(Edid, FieldsAndDescriptorTexts) {
   EXPECT_EQ(untouched.MonitorName, "kept");
 }
 
+// A reply of the largest size read (32 KB) nesting as deep as it can: groups without a
+// name inside each other, or doubled outer parentheses.
+std::string Nested(const std::string& open, const std::string& inner, const std::string& close) {
+  const size_t levels = (32 * 1024 - inner.size()) / (open.size() + close.size());
+  std::string s;
+  for (size_t i = 0; i < levels; ++i)
+    s += open;
+  s += inner;
+  for (size_t i = 0; i < levels; ++i)
+    s += close;
+  return s;
+}
+
 TEST(Capabilities, ListsModesAndPresets) {
   struct Row {
     const char* name;
-    const char* caps;
+    std::string caps;
     const char* report;  // CapsReport without its "vcp=" line when vcp is empty here
     const char* vcp;
   };
@@ -106,6 +119,10 @@ TEST(Capabilities, ListsModesAndPresets) {
        "modes=00=Standard\npresets=\nmccs20=0\ntimeout=0\n", "10=;12="},
       {"a reply that lists no VCP code cannot be driven", "\x9A\x01garbage(",
        "modes=\npresets=\nmccs20=0\ntimeout=0\n", ""},
+      {"doubled parentheses 16,000 deep", Nested("(", "vcp(10)", ")"),
+       "modes=00=Standard\npresets=\nmccs20=0\ntimeout=0\n", "10="},
+      {"groups without a name nested deeper than any monitor's are not read",
+       Nested("(", "vcp(10)", ")(z)"), "modes=\npresets=\nmccs20=0\ntimeout=0\n", ""},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
