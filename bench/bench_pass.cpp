@@ -47,6 +47,7 @@
 #include "platform/Platform.h"
 #include "platform/Text.h"
 #include "platform/sim/SimMachine.h"
+#include "tests/support/TweakLibraries.h"
 
 namespace {
 
@@ -291,22 +292,8 @@ sim::MachineBuilder HeavyMachine() {
       m.services.push_back(s);
     }
     m.clipboard.formats = {"CF_UNICODETEXT", "CF_BITMAP"};
-    const std::map<std::string, sim::LibraryExport> power = {
-        {"GetCurrentPwrCFG", {"text-buffers", {1}, "{381B4222-F694-41F0-9685-FF5BB260DF2E}"}},
-        {"DeletePwrCFGByName", {"text"}},
-        {"SetSleepTimeValue", {"uint"}},
-        {"SetDisplayTimeValue", {"uint"}},
-        {"GetCurrentDisplayBrightness", {"uint-out-pair", {1, 70, 40}}},
-        {"SetGamePwrCFG", {"texts3-uint2"}},
-        {"SetPwrCFG", {"text"}}};
-    const std::map<std::string, sim::LibraryExport> overDrive = {
-        {"OverClock", {"int-out-pair-int", {1, 50, 20}}},
-        {"Reset", {"none", {1}}},
-        {"CanOverClock", {"none", {1}}},
-        {"GetGPUInfo", {"block", {1, 156, 100000, 160, 25000}}},
-        {"GetRange", {"none"}}};
-    m.libraries[kProgram + "PowerMgr.dll"] = power;
-    m.libraries[kProgram + "OverDrive.dll"] = overDrive;
+    m.libraries[kProgram + "PowerMgr.dll"] = test::PowerMgr();
+    m.libraries[kProgram + "OverDrive.dll"] = test::OverDrive();
   });
   return b;
 }

@@ -18,6 +18,7 @@
 #include "platform/sim/SimMachine.h"
 #include "tests/settings/SettingsMachine.h"
 #include "tests/support/SimProgram.h"
+#include "tests/support/TweakLibraries.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ using settingstest::Ini;
 
 const std::string kProgram = "C:\\Program Files (x86)\\Velmora\\";
 const std::string kData = "C:\\Users\\Gamer\\AppData\\Roaming\\Trevanic\\Velmora\\";
-const std::string kUserPlan = "{381B4222-F694-41F0-9685-FF5BB260DF2E}";
+using test::kUserPlan;
 
 // An EDID base block naming the monitor "Panel".
 std::string Edid() {
@@ -61,20 +62,8 @@ sim::MachineBuilder Busy(bool win7) {
           "EDID", plat::kREG_BINARY, Edid())
       .With([](sim::Machine& m) {
         m.updateAgent.level = 3;
-        m.libraries[kProgram + "PowerMgr.dll"] = {
-            {"GetCurrentPwrCFG", {"text-buffers", {1}, kUserPlan}},
-            {"DeletePwrCFGByName", {"text"}},
-            {"SetSleepTimeValue", {"uint"}},
-            {"SetDisplayTimeValue", {"uint"}},
-            {"GetCurrentDisplayBrightness", {"uint-out-pair", {1, 70, 40}}},
-            {"SetGamePwrCFG", {"texts3-uint2"}},
-            {"SetPwrCFG", {"text"}}};
-        m.libraries[kProgram + "OverDrive.dll"] = {
-            {"OverClock", {"int-out-pair-int", {1, 50, 20}}},
-            {"Reset", {"none", {1}}},
-            {"CanOverClock", {"none", {1}}},
-            {"GetGPUInfo", {"block", {1, 156, 100000, 160, 25000}}},
-            {"GetRange", {"none"}}};
+        m.libraries[kProgram + "PowerMgr.dll"] = test::PowerMgr();
+        m.libraries[kProgram + "OverDrive.dll"] = test::OverDrive();
         sim::SimMonitor mon;
         const auto drive = std::filesystem::path(m.home) / m.drives.at('C');
         mon.edidFile = (drive / "mon" / "edid.bin").string();

@@ -7,33 +7,18 @@
 #include "modules/tweaks/uOverFun.h"
 #include "modules/tweaks/uPower.h"
 #include "tests/engine/EngineMachine.h"
+#include "tests/support/TweakLibraries.h"
 
 namespace {
 
 using namespace enginetest;
-using Exports = std::map<std::string, sim::LibraryExport>;
+using test::Exports;
+using test::OverDrive;
+using test::PowerMgr;
 
 const std::string kPowerMgr = kProgram + "PowerMgr.dll";
 const std::string kOverDrive = kProgram + "OverDrive.dll";
-const std::string kUserPlan = "{381B4222-F694-41F0-9685-FF5BB260DF2E}";
-
-Exports PowerMgr(sim::LibraryExport current) {
-  return {{"GetCurrentPwrCFG", current},
-          {"DeletePwrCFGByName", {"text"}},
-          {"SetSleepTimeValue", {"uint"}},
-          {"SetDisplayTimeValue", {"uint"}},
-          {"GetCurrentDisplayBrightness", {"uint-out-pair", {1, 70, 40}}},
-          {"SetGamePwrCFG", {"texts3-uint2"}},
-          {"SetPwrCFG", {"text"}}};
-}
-
-Exports OverDrive(std::vector<int64_t> overClock) {
-  return {{"OverClock", {"int-out-pair-int", overClock}},
-          {"Reset", {"none", {1}}},
-          {"CanOverClock", {"none", {1}}},
-          {"GetGPUInfo", {"block", {1, 156, 100000, 160, 25000}}},
-          {"GetRange", {"none"}}};
-}
+using test::kUserPlan;
 
 std::vector<std::string> Calls(const sim::Machine& m) {
   std::vector<std::string> calls;
