@@ -161,9 +161,10 @@ TEST(MonitorData, RealMonitorsDecodeAndParse) {
     const std::string report = row.folder[0] == 'e' ? EdidReport(bytes) : CapsReport(bytes);
     EXPECT_NE(report.find(row.expected), std::string::npos) << report;
   }
-  for (const auto& entry : std::filesystem::directory_iterator(kData / "edid"))
+  for (const auto& entry : std::filesystem::directory_iterator(kData / "edid")) {
     if (entry.path().extension() == ".bin")
       EXPECT_NE(EdidReport(ReadHost(entry.path())), "") << entry.path();
+  }
   // Every capability reply but the binary one lists VCP codes.
   int caps = 0, supported = 0;
   for (const auto& entry : std::filesystem::directory_iterator(kData / "caps"))
