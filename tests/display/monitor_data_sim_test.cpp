@@ -162,8 +162,8 @@ TEST(MonitorData, RealMonitorsDecodeAndParse) {
     EXPECT_NE(report.find(row.expected), std::string::npos) << report;
   }
   for (const auto& entry : std::filesystem::directory_iterator(kData / "edid")) {
-    if (entry.path().extension() == ".bin")
-      EXPECT_NE(EdidReport(ReadHost(entry.path())), "") << entry.path();
+    if (entry.path().extension() != ".bin") continue;
+    EXPECT_NE(EdidReport(ReadHost(entry.path())), "") << entry.path();
   }
   // Every capability reply but the binary one lists VCP codes.
   int caps = 0, supported = 0;
