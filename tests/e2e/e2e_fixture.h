@@ -149,10 +149,18 @@ inline Process Start(const std::string& exe, const std::string& arguments,
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
-  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.empty() ? nullptr : dir.c_str(), &startup, &info)) {
-    ADD_FAILURE() << "cannot start " << exe << " (error " << ::GetLastError() << ")";
-    return {};
+  // Wine now and then refuses a start with ERROR_INTERNAL_ERROR on a busy machine: the
+  // test's own start is tried again before it counts as a failure.
+  for (int attempt = 1;; ++attempt) {
+    if (::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                         folder.empty() ? nullptr : dir.c_str(), &startup, &info))
+      break;
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_INTERNAL_ERROR || attempt == 3) {
+      ADD_FAILURE() << "cannot start " << exe << " (error " << error << ")";
+      return {};
+    }
+    ::Sleep(200);
   }
   ::CloseHandle(info.hThread);
   return Process(info.hProcess, info.dwProcessId);
