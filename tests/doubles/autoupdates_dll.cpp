@@ -13,18 +13,11 @@
 #include <fstream>
 #include <string>
 
+#include "tests/doubles/dll_double.h"
+
 namespace {
 
-std::wstring Beside(const wchar_t* name) {
-  wchar_t buffer[MAX_PATH * 2];
-  HMODULE self = nullptr;
-  ::GetModuleHandleExW(
-      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-      reinterpret_cast<LPCWSTR>(&Beside), &self);
-  std::wstring path(buffer, ::GetModuleFileNameW(self, buffer, MAX_PATH * 2));
-  path.erase(path.find_last_of(L"\\/") + 1);
-  return path + name;
-}
+using dll_double::Beside;
 
 HRESULT Record(const std::string& call) {
   APTTYPE type = APTTYPE_CURRENT;
