@@ -11,7 +11,7 @@
 #include <fstream>
 #include <string>
 
-#include "tests/doubles/dll_double.h"
+#include "dll_double.h"
 
 namespace {
 

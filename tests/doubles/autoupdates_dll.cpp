@@ -13,7 +13,7 @@
 #include <fstream>
 #include <string>
 
-#include "tests/doubles/dll_double.h"
+#include "dll_double.h"
 
 namespace {
 
