@@ -268,7 +268,7 @@ fi
 # reproducers; scripts/fuzz.sh without --seconds is the long run.
 section "linux: fuzz targets (${VLX_FUZZ_SECONDS:-5}s each)"
 fuzz_results="$(VLX_JOBS="$JOBS" bash "$ROOT/scripts/fuzz.sh" --seconds "${VLX_FUZZ_SECONDS:-5}" 2>&1)"
-while read -r kind name status runs secs rate; do
+while read -r kind name status runs secs rate _cpu; do
   [[ "$kind" == RESULT ]] || { [[ -n "$kind" ]] && echo "    $kind $name $status $runs $secs $rate"; continue; }
   if [[ "$status" == ok ]]; then
     record "fuzz $name" 1 0 "$runs runs, $rate/s"
