@@ -12,32 +12,20 @@
 #ifdef _WIN32
 #include <windows.h>
 
-namespace {
-std::string Utf8(const wchar_t* text) {
-  const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (bytes <= 1) return {};
-  std::string out(static_cast<size_t>(bytes), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), bytes, nullptr, nullptr);
-  out.pop_back();
-  return out;
-}
-}  // namespace
+#include "platform/Platform.h"
+#include "platform/Text.h"
 #endif
 
 int main(int argc, char** argv) {
   const long ms = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 0;
   if (argc > 2) {
-    std::string commandLine, folder;
-#ifdef _WIN32
-    commandLine = Utf8(::GetCommandLineW());
-    wchar_t buffer[1024] = {};
-    ::GetCurrentDirectoryW(1024, buffer);
-    folder = Utf8(buffer);
-#endif
     const std::string temp = std::string(argv[2]) + ".tmp";
     {
       std::ofstream out(temp, std::ios::binary);
-      out << commandLine << "\n" << folder << "\n";
+#ifdef _WIN32
+      out << txt::Utf16ToUtf8(reinterpret_cast<const char16_t*>(::GetCommandLineW())) << "\n"
+          << plat::GetCurrentDirectoryW() << "\n";
+#endif
     }
     std::rename(temp.c_str(), argv[2]);  // the reader sees the whole file or none
   }

@@ -1,5 +1,6 @@
 // What the simulated machine shows that a Wine prefix cannot: kernel functions an old
-// system lacks, the controllable clock, other code pages; and process rights.
+// system lacks, the controllable clock, other code pages; the machine file, read and
+// written back exactly, with errors that name their line.
 #include <gtest/gtest.h>
 
 #include "platform/Platform.h"
@@ -32,88 +33,56 @@ TEST(SimSystem, MissingKernelFunctions) {
 TEST(SimClock, ManualClockMovesOnlyWhenTheProgramSleeps) {
   sim::ScopedMachine m{sim::MachineBuilder().Tick(1000).LocalTime(46362.5)};  // 2026-12-06 12:00
   EXPECT_EQ(GetTickCount(), 1000u);
-  SystemTime t = GetLocalTime();
-  EXPECT_EQ(txt::FormatLogTimestamp(t), "2026-12-06 12:00:00.000");
-  EXPECT_EQ(t.dayOfWeek, 0);  // a Sunday
-  Sleep(86400000 - 1);        // a day less a millisecond: no real waiting
+  EXPECT_EQ(GetLocalTime().dayOfWeek, 0);  // a Sunday
+  Sleep(86400000 - 1);                     // a day less a millisecond: no real waiting
   EXPECT_EQ(GetTickCount64(), 1000u + 86400000 - 1);
   EXPECT_EQ(txt::FormatLogTimestamp(GetLocalTime()), "2026-12-07 11:59:59.999");
+  EXPECT_EQ(txt::FormatIniDateTime(txt::Now()), "12/07/2026 11:59:59:999");
   // The 32-bit count wraps like the real one.
   m.machine().tickMs = 0xFFFFFFFFull + 6;
   EXPECT_EQ(GetTickCount(), 5u);
 }
 
 TEST(SimLocale, LocaleFactsAndCodePages) {
-  sim::ScopedMachine m{sim::MachineBuilder().CodePage(1250).Language(0x0415).DecimalSeparator(",")};
+  sim::ScopedMachine m{sim::MachineBuilder().CodePage(1250).Language(0x0415)};
   EXPECT_EQ(GetACP(), 1250u);
   EXPECT_EQ(GetSystemDefaultLangID(), 0x0415);
-  EXPECT_EQ(GetUserDecimalSeparator(), ",");
-  // code page (0: the machine's), bytes, characters; bytes a code page leaves undefined
-  // still map, and back.
-  const struct {
-    uint32_t codePage;
-    std::string bytes;
-    std::u16string text;
-  } both[] = {{0, "\xB3\xF3\xBF", u"\u0142\u00F3\u017C"},
-              {1251, "\xC6\xE8\xE2", u"\u0416\u0438\u0432"},
-              {1253, "\xD9\xE1", u"\u03A9\u03B1"},
-              {1252, "\x81", u"\u0081"},
-              {65001, "\xF0\x9F\x98\x80", u"\U0001F600"}};
-  for (const auto& row : both) {
-    EXPECT_EQ(MultiByteToWideChar(row.codePage, row.bytes), row.text) << row.codePage;
-    EXPECT_EQ(WideCharToMultiByte(row.codePage, row.text), row.bytes) << row.codePage;
-  }
+  // The machine's code page (0) both ways; bytes a code page leaves undefined still map.
+  EXPECT_EQ(MultiByteToWideChar(0, "\xB3\xF3\xBF"), u"\u0142\u00F3\u017C");
+  EXPECT_EQ(WideCharToMultiByte(0, u"\u0142\u00F3\u017C"), "\xB3\xF3\xBF");
+  EXPECT_EQ(WideCharToMultiByte(1252, MultiByteToWideChar(1252, "\x81\x7F")), "\x81\x7F");
   // One "?" for a character the code page lacks, also outside the BMP.
-  EXPECT_EQ(WideCharToMultiByte(1253, u"\u03A9\u00E9"), "\xD9?");
-  EXPECT_EQ(WideCharToMultiByte(1252, u"a\U0001F600b"), "a?b");
+  EXPECT_EQ(WideCharToMultiByte(1253, u"\u03A9\u00E9a\U0001F600b"), "\xD9?a?b");
   EXPECT_EQ(MultiByteToWideChar(932, "abc"), u"");  // unknown code pages fail
   EXPECT_EQ(GetLastError(), kERROR_INVALID_PARAMETER);
 }
 
-TEST(SimProcesses, SnapshotOpenAndTerminate) {
-  sim::Process locked;
-  locked.exeFile = "anticheat.exe";
-  locked.canOpen = false;
-  sim::Process stubborn;
-  stubborn.exeFile = "stubborn.exe";
-  stubborn.canTerminate = false;
-  sim::ScopedMachine m{sim::MachineBuilder().AddProcess(locked).AddProcess(stubborn)};
-  std::vector<ProcessEntry> entries;
-  ASSERT_TRUE(SnapshotProcesses(entries));
-  ASSERT_EQ(entries.size(), m.machine().processes.size());
-  EXPECT_EQ(entries[1].exeFile, "System");
-  EXPECT_EQ(entries[1].pid, 4u);
-  const uint32_t lockedPid = m.machine().processes[m.machine().processes.size() - 2].pid;
-  const uint32_t stubbornPid = m.machine().processes.back().pid;
-  EXPECT_EQ(ErrorOf(OpenProcess(kPROCESS_TERMINATE, false, 123456) != 0), kERROR_INVALID_PARAMETER);
-  EXPECT_EQ(ErrorOf(OpenProcess(kPROCESS_TERMINATE, false, lockedPid) != 0), kERROR_ACCESS_DENIED);
-  Handle h = OpenProcess(kPROCESS_TERMINATE, false, stubbornPid);
-  EXPECT_EQ(ErrorOf(TerminateProcess(h, 1)), kERROR_ACCESS_DENIED);
-  EXPECT_TRUE(CloseHandle(h));
+std::string Reserialized(const std::string& text) {
+  sim::Machine m;
+  std::string error;
+  EXPECT_TRUE(sim::Parse(text, m, error)) << error;
+  return sim::Serialize(m);
+}
 
-  // Spotify.exe of the default machine: the handle needs PROCESS_TERMINATE.
-  h = OpenProcess(kPROCESS_QUERY_LIMITED_INFORMATION, false, 7016);
-  EXPECT_EQ(ErrorOf(TerminateProcess(h, 1)), kERROR_ACCESS_DENIED);
-  CloseHandle(h);
-  h = OpenProcess(kPROCESS_TERMINATE, false, 7016);
-  ASSERT_TRUE(TerminateProcess(h, 1));
-  EXPECT_FALSE(TerminateProcess(h, 1));  // already gone
-  CloseHandle(h);
-  ASSERT_TRUE(SnapshotProcesses(entries));
-  for (const ProcessEntry& e : entries)
-    EXPECT_NE(e.exeFile, "Spotify.exe");
+TEST(MachineFile, TheDefaultMachineAndSectionsThisVersionDoesNotKnowAreWrittenAsRead) {
+  const std::string text = sim::DefaultMachineText() +
+                           "\n[services]\n# a comment inside\nSpooler = running,   auto\n\n"
+                           "[printer 1]\nport = LPT1\n";
+  EXPECT_EQ(Reserialized(text), text);
+}
 
-  EXPECT_EQ(GetCurrentProcessId(), 9120u);  // VlxMini.exe in the default table
-  EXPECT_TRUE(CloseHandle(GetCurrentProcess()));
-  // explorer.exe is a 64-bit process, VlxMain.exe a 32-bit one.
-  for (const auto& [pid, expected] : {std::pair{4712u, false}, std::pair{8604u, true}}) {
-    bool wow64 = !expected;
-    h = OpenProcess(kPROCESS_QUERY_LIMITED_INFORMATION, false, pid);
-    ASSERT_TRUE(IsWow64Process(h, wow64));
-    EXPECT_EQ(wow64, expected) << pid;
-    CloseHandle(h);
+TEST(MachineFile, ErrorsNameTheLine) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"orphan = 1\n", "line 1: 'orphan = 1' is outside any section"},
+      {"[machine]\n\nos.version = ten\n",
+       "line 3: 'os.version' needs major.minor.build, not 'ten'"},
+      {"[process 4]\nname = a\n[process 4]\n", "line 3: process 4 is listed twice"}};
+  for (const auto& [text, message] : cases) {
+    sim::Machine m;
+    std::string error;
+    EXPECT_FALSE(sim::Parse(text, m, error)) << text;
+    EXPECT_EQ(error, message);
   }
-  EXPECT_EQ(ErrorOf(CloseHandle(h)), kERROR_INVALID_HANDLE);
 }
 
 }  // namespace
