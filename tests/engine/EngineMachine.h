@@ -53,9 +53,9 @@ struct Script {
   bool throwOnRestore = false;
   int32_t actions = 0;  // counted modules: action and done counts
   int32_t done = 0;
-  std::optional<int32_t> processes;   // the process count, for the summary
-  std::optional<int32_t> candidates;  // the service candidates, for the summary
-  std::optional<TBoostBase::TOverClockGain> gain;
+  std::optional<int32_t> processes{};   // the process count, for the summary
+  std::optional<int32_t> candidates{};  // the service candidates, for the summary
+  std::optional<TBoostBase::TOverClockGain> gain{};
 };
 
 // A module that records its calls and keeps one restore section named after it.

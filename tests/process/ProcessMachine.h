@@ -1,6 +1,6 @@
 // Simulated machines for the process module: the settings machine with no
 // processes of its own, helpers to add processes with image files and version
-// resources, rating databases built with SQLite, and the debug output.
+// resources.
 #pragma once
 
 #include <sqlite3.h>
@@ -67,33 +67,12 @@ inline void Add(sim::MachineBuilder& b, const sim::Process& p,
   if (version) b.Version(p.imagePath, *version);
 }
 
-using test::Rating;
-
-// Creates "Score.db" with table "process" on the current machine.
-inline void WriteScoreDb(const std::vector<Rating>& rows, const std::string& path = kScore) {
-  test::WriteScoreDb(plat::NativeFilePath(path), rows);
-}
-
-// Base64 of bytes (standard alphabet, "=" padding), the form of the restore records (built
-// without a machine, where the program's own encoder needs one).
-inline std::string B64(const std::string& bytes) {
-  static const char* abc = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  for (size_t i = 0; i < bytes.size(); i += 3) {
-    uint32_t v = static_cast<uint8_t>(bytes[i]) << 16;
-    if (i + 1 < bytes.size()) v |= static_cast<uint8_t>(bytes[i + 1]) << 8;
-    if (i + 2 < bytes.size()) v |= static_cast<uint8_t>(bytes[i + 2]);
-    out += abc[v >> 18];
-    out += abc[(v >> 12) & 63];
-    out += i + 1 < bytes.size() ? abc[(v >> 6) & 63] : '=';
-    out += i + 2 < bytes.size() ? abc[v & 63] : '=';
-  }
+// The identifiers of the running processes, in the machine's order.
+inline std::vector<uint32_t> Pids(const sim::Machine& m) {
+  std::vector<uint32_t> out;
+  for (const sim::Process& p : m.processes)
+    out.push_back(p.pid);
   return out;
-}
-
-inline bool Running(const sim::Machine& m, uint32_t pid) {
-  return std::any_of(m.processes.begin(), m.processes.end(),
-                     [&](const sim::Process& p) { return p.pid == pid; });
 }
 
 inline bool Contains(const std::vector<std::string>& lines, const std::string& line) {
