@@ -49,16 +49,11 @@ TEST(AppLogSim, PrefixIsTheProgramNameExceptForTheHost) {
 
 TEST(AppLogSim, ProgramAndMonitorLogsLandInTheLogFolderUntilReleased) {
   AppLogMachine m;
-  EXPECT_EQ(AppLogFolder() + "\\", kLogs);
   // Channels never opened ignore writes.
   LogRun("nothing");
   MonitorLogRun("nothing");
   InitDefaultAppLog();
   InitDefaultMonitorAppLog();
-  EXPECT_EQ(AppRunLogFileName(), kLogs + "VlxMiniAppRun.log");
-  EXPECT_EQ(AppErrorLogFileName(), kLogs + "VlxMiniException.log");
-  EXPECT_EQ(MonitorRunLogFileName(), kLogs + "MonitorAppRun.log");
-  EXPECT_EQ(MonitorErrorLogFileName(), kLogs + "MonitorException.log");
   LogRun("TfrmMiniBoost.FormCreate 1");
   LogInfo("TBoost.Execute 1");
   LogError("TBoost.Execute: Access denied");
@@ -79,19 +74,18 @@ TEST(AppLogSim, ProgramAndMonitorLogsLandInTheLogFolderUntilReleased) {
   EXPECT_EQ(m.Log(kLogs + "MonitorException.log"), Entries({"TMonitorInfo.GetVCP: failed"}));
 }
 
+// The host's logs have no prefix; a folder given without delimiter gets one.
 TEST(AppLogSim, HostAndExplicitFoldersName) {
-  {
-    AppLogMachine m("VlxMain.exe");
+  for (const auto& [exe, runLog] :
+       {std::pair{"VlxMain.exe", "AppRun.log"}, std::pair{"VlxMini.exe", "VlxMiniAppRun.log"}}) {
+    AppLogMachine m(exe);
     InitDefaultAppLog();
-    LogRun("host");
-    EXPECT_EQ(m.Log(kLogs + "AppRun.log"), Entries({"host"}));
+    LogRun("default");
+    InitAppLog("C:\\Logs", "Run.log", "Err.log");
+    LogError("b");
+    EXPECT_EQ(m.Log(kLogs + runLog), Entries({"default"}));
+    EXPECT_EQ(m.Log("C:\\Logs\\Err.log"), Entries({"b"}));
   }
-  AppLogMachine m;
-  InitAppLog("C:\\Logs", "Run.log", "Err.log");
-  LogRun("a");
-  LogError("b");
-  EXPECT_EQ(m.Log("C:\\Logs\\Run.log") + m.Log("C:\\Logs\\Err.log"),
-            Entries({"a"}) + Entries({"b"}));
 }
 
 TEST(AppLogSim, RunAndErrorLogsRotateAtTheirOwnSizes) {
@@ -106,16 +100,6 @@ TEST(AppLogSim, RunAndErrorLogsRotateAtTheirOwnSizes) {
   EXPECT_EQ(m.Log(run), Entries({"r"}));
   EXPECT_EQ(m.Log(error), Entries({"e"}));
   EXPECT_EQ(m.Log(run + ".bak1").size() + m.Log(error + ".bak1").size(), 1024000u + 204800u);
-}
-
-TEST(AppLogSim, TaskErrorsGoBesideTheProgramAndTaskActivityIsDiscarded) {
-  AppLogMachine m;
-  LogTaskError("TTaskScheduler.Create: failed", "TaskException.log");
-  LogTaskError("again", "TaskException.log");
-  LogTaskApp("activity", "TaskApp.log");
-  EXPECT_EQ(m.Log("C:\\Program Files (x86)\\Velmora\\TaskException.log"),
-            Entries({"TTaskScheduler.Create: failed", "again"}));
-  EXPECT_EQ(m.Log("C:\\Program Files (x86)\\Velmora\\TaskApp.log"), "-");
 }
 
 TEST(AppLogSim, DebugOutputOnlyWhenEnabled) {

@@ -25,7 +25,10 @@ std::vector<std::string> Messages(const std::string& bytes) {
   return messages;
 }
 
-TEST(LogFile, EntriesAreTimestampedUtf16LinesInAFolderMadeForThem) {
+// Entries go into a folder made for them; a file held by another writer diverts them
+// to a numbered name; a legacy ANSI file is converted; a full log rotates into ".bak1";
+// a file left empty is removed.
+TEST(LogFile, EntriesDivertsConversionRotationOnTheFileSystem) {
   test::Sandbox box;
   TLogManage run;
   run.SetFileName(box.Path("Logs\\Deep\\run.log"));
@@ -34,42 +37,29 @@ TEST(LogFile, EntriesAreTimestampedUtf16LinesInAFolderMadeForThem) {
   const std::string bytes = box.Read("Logs\\Deep\\run.log");
   EXPECT_EQ(bytes.size(), 2u + 2u * (25 + 16 + 2) + 2u * (25 + 4 + 2));
   EXPECT_EQ(Messages(bytes), (std::vector<std::string>{"TBoost.Execute 1", "Caf\xC3\xA9"}));
+
+  const plat::Handle held =
+      plat::CreateFileW(box.Path("Logs\\Deep\\run.log"), plat::kGENERIC_READ | plat::kGENERIC_WRITE,
+                        plat::kFILE_SHARE_READ, plat::kOPEN_EXISTING);
+  run.Write("diverted");
+  plat::CloseHandle(held);
+  EXPECT_EQ(Messages(box.Read("Logs\\Deep\\run_1.log")), std::vector<std::string>{"diverted"});
+
+  box.Write("old.log", "abc\r\n");
+  run.SetFileName(box.Path("old.log"));
+  run.SetMaxSize(100);
+  run.Write("one");    // 12 + 60 bytes
+  run.Write("two");    // 132 bytes
+  run.Write("three");  // rotates
+  const std::string bak = box.Read("old.log.bak1");
+  EXPECT_EQ(bak.substr(0, 12), test::Utf16File("abc\r\n"));
+  EXPECT_EQ(Messages(bak.substr(0, 2) + bak.substr(12)), (std::vector<std::string>{"one", "two"}));
+  EXPECT_EQ(Messages(box.Read("old.log")), std::vector<std::string>{"three"});
   {
     TLogObj empty(box.Path("empty.log"));
     EXPECT_TRUE(box.Exists("empty.log"));
   }
   EXPECT_FALSE(box.Exists("empty.log"));
-}
-
-TEST(LogFile, HeldFileDivertsToNumberedName) {
-  test::Sandbox box;
-  box.Write("run.log", "");
-  const plat::Handle held =
-      plat::CreateFileW(box.Path("run.log"), plat::kGENERIC_READ | plat::kGENERIC_WRITE,
-                        plat::kFILE_SHARE_READ, plat::kOPEN_EXISTING);
-  ASSERT_NE(held, plat::kInvalidHandle);
-  TLogManage run;
-  run.SetFileName(box.Path("run.log"));
-  run.Write("diverted");
-  plat::CloseHandle(held);
-  EXPECT_EQ(Messages(box.Read("run_1.log")), std::vector<std::string>{"diverted"});
-  run.Write("back");
-  EXPECT_EQ(Messages(box.Read("run.log")), std::vector<std::string>{"back"});
-}
-
-TEST(LogFile, LegacyFileConvertedAndRotation) {
-  test::Sandbox box;
-  box.Write("old.log", "abc\r\n");
-  TLogManage log;
-  log.SetFileName(box.Path("old.log"));
-  log.SetMaxSize(100);
-  log.Write("one");    // 12 + 60 bytes
-  log.Write("two");    // 132 bytes
-  log.Write("three");  // rotates
-  const std::string bak = box.Read("old.log.bak1");
-  EXPECT_EQ(bak.substr(0, 12), test::Utf16File("abc\r\n"));
-  EXPECT_EQ(Messages(bak.substr(0, 2) + bak.substr(12)), (std::vector<std::string>{"one", "two"}));
-  EXPECT_EQ(Messages(box.Read("old.log")), std::vector<std::string>{"three"});
 }
 
 }  // namespace

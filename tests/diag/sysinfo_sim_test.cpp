@@ -18,7 +18,11 @@ constexpr uint8_t kWs = plat::kVER_NT_WORKSTATION;
 constexpr uint8_t kSrv = plat::kVER_NT_SERVER;
 constexpr uint16_t kX86 = plat::kPROCESSOR_ARCHITECTURE_INTEL;
 constexpr uint16_t kX64 = plat::kPROCESSOR_ARCHITECTURE_AMD64;
+constexpr uint16_t kIa64 = plat::kPROCESSOR_ARCHITECTURE_IA64;
 
+// The branches: server or workstation, architecture, suite and R2 on 5.2; the NT platform;
+// a version the program does not know; a 32-bit program on XP x64 without
+// GetNativeSystemInfo, which sees its own x86.
 TEST(OsVersionSim, NameAndCodeForEveryVersion) {
   const struct {
     uint32_t major, minor;
@@ -28,25 +32,19 @@ TEST(OsVersionSim, NameAndCodeForEveryVersion) {
     const char* name;
     int code;
   } rows[] = {
-      {4, 0, kWs, 0, kX86, 0, "Windows NT", 1},
-      {5, 0, kWs, 0, kX86, 0, "Windows 2000", 2},
-      {5, 1, kWs, 0, kX86, 0, "Windows XP", 3},
-      {5, 2, kWs, 0, kX64, 0, "Windows XP", 3},  // XP x64
-      {5, 2, kWs, 0, plat::kPROCESSOR_ARCHITECTURE_IA64, 0, "Windows 2003 Server", 4},
-      {5, 2, kSrv, 0, kX64, 0, "Windows 2003 Server", 4},
-      {5, 2, kSrv, 0x8000, kX86, 0, "Windows 2003 Server", 5},  // Home Server
-      {5, 2, kSrv, 0x8000, kX86, 1, "Windows 2003 Server", 6},  // R2 wins
-      {5, 3, kWs, 0, kX86, 0, "", 0},
-      {6, 0, kWs, 0, kX64, 0, "Windows Vista", 7},
-      {6, 0, plat::kVER_NT_DOMAIN_CONTROLLER, 0, kX64, 0, "Windows Vista", 8},
-      {6, 1, kWs, 0, kX64, 0, "Windows 7", 10},
-      {6, 1, kSrv, 0, kX64, 0, "Windows 7", 9},
-      {6, 2, kSrv, 0, kX64, 0, "Windows 8", 11},
-      {6, 3, kWs, 0, kX64, 0, "Windows 8", 0},
-      {6, 4, kWs, 0, kX64, 0, "Windows 10", 0},
-      {6, 5, kWs, 0, kX64, 0, "", 0},
-      {10, 0, kSrv, 0, kX64, 0, "Windows 10", 0},
+      // clang-format off
+      {4, 0, kWs, 0, kX86, 0, "Windows NT", 1},           {5, 0, kWs, 0, kX86, 0, "Windows 2000", 2},
+      {5, 1, kWs, 0, kX86, 0, "Windows XP", 3},           {5, 2, kWs, 0, kX64, 0, "Windows XP", 3},
+      {5, 2, kWs, 0, kIa64, 0, "Windows 2003 Server", 4}, {5, 2, kSrv, 0, kX64, 0, "Windows 2003 Server", 4},
+      {5, 2, kSrv, 0x8000, kX86, 0, "Windows 2003 Server", 5},
+      {5, 2, kSrv, 0x8000, kX86, 1, "Windows 2003 Server", 6},
+      {5, 3, kWs, 0, kX86, 0, "", 0},                     {6, 0, kWs, 0, kX64, 0, "Windows Vista", 7},
+      {6, 0, kSrv, 0, kX64, 0, "Windows Vista", 8},       {6, 1, kWs, 0, kX64, 0, "Windows 7", 10},
+      {6, 1, kSrv, 0, kX64, 0, "Windows 7", 9},           {6, 2, kSrv, 0, kX64, 0, "Windows 8", 11},
+      {6, 3, kWs, 0, kX64, 0, "Windows 8", 0},            {6, 4, kWs, 0, kX64, 0, "Windows 10", 0},
+      {6, 5, kWs, 0, kX64, 0, "", 0},                     {10, 0, kSrv, 0, kX64, 0, "Windows 10", 0},
       {11, 0, kWs, 0, kX64, 0, "", 0},
+      // clang-format on
   };
   sim::ScopedMachine m{sim::MachineBuilder()};
   sim::Machine& machine = m.machine();
@@ -62,22 +60,13 @@ TEST(OsVersionSim, NameAndCodeForEveryVersion) {
     EXPECT_EQ(GetOSName() + " " + std::to_string(GetOSVersionCode()),
               v.name + (" " + std::to_string(v.code)));
   }
-  // Windows 98: no NT platform, no name.
-  machine.os.platformId = 1;
+  machine.os.major = 5;
+  machine.os.minor = 2;
+  machine.hasGetNativeSystemInfo = false;
+  machine.processArchitecture = kX86;
+  EXPECT_EQ(GetOSName() + std::to_string(GetOSVersionCode()), "Windows 2003 Server4");
+  machine.os.platformId = 1;  // Windows 98
   EXPECT_EQ(GetOSName() + std::to_string(GetOSVersionCode()), "0");
-}
-
-TEST(OsVersionSim, WithoutNativeSystemInfoTheProcessArchitectureCounts) {
-  // A 32-bit program on XP x64 where GetNativeSystemInfo is missing sees x86.
-  sim::ScopedMachine m{sim::MachineBuilder()
-                           .Os(5, 2, 3790, kWs)
-                           .Architecture(kX64, true)
-                           .With([](sim::Machine& machine) {
-                             machine.hasGetNativeSystemInfo = false;
-                             machine.processArchitecture = kX86;
-                           })};
-  EXPECT_EQ(GetOSName(), "Windows 2003 Server");
-  EXPECT_EQ(GetOSVersionCode(), 4);
 }
 
 // ---------------------------------------------------------------- special folders
@@ -90,6 +79,7 @@ TEST(SpecialFolderSim, FallbacksWhenTheShellFails) {
     bool wow64;
     const char *envName, *envValue, *expected;
   } rows[] = {
+      // clang-format off
       {26, 10, true, "APPDATA", "  D:\\Roam  ", "D:\\Roam"},
       {26, 6, true, "APPDATA", "   ", "C:\\Users\\Gamer\\AppData\\Roaming"},
       {26, 5, false, "", "", "C:\\Documents and Settings\\Gamer\\Application Data"},
@@ -107,10 +97,12 @@ TEST(SpecialFolderSim, FallbacksWhenTheShellFails) {
       {40, 6, true, "", "", "C:\\Users\\Gamer"},
       {40, 5, false, "", "", "C:\\Documents and Settings\\Gamer"},
       {43, 10, true, "CommonProgramFiles(x86)", "D:\\CF", "D:\\CF"},
+      {43, 10, false, "CommonProgramFiles", "D:\\CN", "D:\\CN"},
       {43, 10, true, "", "", "C:\\Program Files (x86)\\Common Files"},
       {43, 10, false, "", "", "C:\\Program Files\\Common Files"},
       {27, 10, true, "", "", ""},  // in the range, but no fallback for it
       {5, 10, true, "", "", ""},   // outside the range
+      // clang-format on
   };
   sim::ScopedMachine m{sim::MachineBuilder()};
   sim::Machine& machine = m.machine();
@@ -192,27 +184,18 @@ sim::VersionResource MainVersion(std::vector<std::pair<uint16_t, uint16_t>> tran
 }
 
 TEST(VersionInfoSim, FieldsByIndexTheRecordAndTheNumericVersion) {
-  const sim::VersionResource v =
-      MainVersion({{0x0409, 0x04B0}}, {{"040904B0",
-                                        {{"CompanyName", "Trevanic"},
-                                         {"FileVersion", "5.2.1 beta"},
-                                         {"LegalTrademarks", "Velmora\xE2\x84\xA2"},
-                                         {"ProductName", "Velmora Game Booster"},
-                                         {"Comments", "host"},
-                                         {"WOW Version", "1.0"}}}});
+  // clang-format off
+  const sim::VersionResource v = MainVersion({{0x0409, 0x04B0}}, {{"040904B0", {
+      {"CompanyName", "Trevanic"}, {"FileVersion", "5.2.1 beta"}, {"LegalTrademarks", "Velmora\xE2\x84\xA2"},
+      {"ProductName", "Velmora Game Booster"}, {"Comments", "host"}, {"WOW Version", "1.0"}}}});
+  // clang-format on
   sim::ScopedMachine m{sim::MachineBuilder().File(kExe, "MZ").Version(kExe, v)};
   // The text and the numeric file version differ; index 6 keeps its UTF-8.
-  EXPECT_EQ(GetFileVersionText(kExe, 3, "Unknown"), "5.2.1.154");
+  std::string fields;
+  for (int index : {-1, 0, 1, 3, 6, 8, 10, 11})
+    fields += GetFileVersionText(kExe, index, "-") + "|";
+  EXPECT_EQ(fields, "|host|Trevanic|5.2.1.154|Velmora\xE2\x84\xA2|Velmora Game Booster|1.0||");
   EXPECT_EQ(GetFileVersionString(kExe, 3, "Unknown"), "5.2.1 beta");
-  for (const auto& [index, text] :
-       std::vector<std::pair<int, std::string>>{{0, "host"},
-                                                {1, "Trevanic"},
-                                                {6, "Velmora\xE2\x84\xA2"},
-                                                {8, "Velmora Game Booster"},
-                                                {10, "1.0"},
-                                                {11, ""},
-                                                {-1, ""}})
-    EXPECT_EQ(GetFileVersionText(kExe, index, "-"), text) << index;
   TFileVersionRecord record;
   ASSERT_TRUE(ReadFileVersionRecord(kExe, true, record));
   EXPECT_EQ(record.Fixed[0], 0xFEEF04BDu);
@@ -270,33 +253,17 @@ TEST(KillProcessSim, EveryMatchIsEndedAndTheLastDecidesTheResult) {
     bool result;
     std::vector<uint32_t> left;
   } rows[] = {
-      {"any case",
-       {proc(100, "VlxTray.exe"), proc(200, "notepad.exe")},
-       "vlxtray.exe",
-       true,
-       {200}},
+      // clang-format off
+      {"any case", {proc(100, "VlxTray.exe"), proc(200, "notepad.exe")}, "vlxtray.exe", true, {200}},
       {"nothing to match", {proc(200, "notepad.exe")}, "nothere.exe", false, {200}},
-      {"a stuck first match",
-       {proc(101, "VlxMain.exe", true, false), proc(102, "VLXMAIN.EXE"), proc(103, "x.exe")},
-       "VlxMain.exe",
-       true,
-       {101, 103}},
-      {"the last match failing",
-       {proc(201, "VlxTray.exe"), proc(202, "VlxTray.exe", false)},
-       "VlxTray.exe",
-       false,
-       {202}},
-      {"a whole stored path",
-       {proc(300, "C:\\Tools\\Helper.exe")},
-       "c:\\tools\\helper.exe",
-       true,
-       {}},
+      {"a stuck first match", {proc(101, "VlxMain.exe", true, false), proc(102, "VLXMAIN.EXE"),
+                               proc(103, "x.exe")}, "VlxMain.exe", true, {101, 103}},
+      {"the last match failing", {proc(201, "VlxTray.exe"), proc(202, "VlxTray.exe", false)},
+       "VlxTray.exe", false, {202}},
+      {"a whole stored path", {proc(300, "C:\\Tools\\Helper.exe")}, "c:\\tools\\helper.exe", true, {}},
       {"a path is no bare name", {proc(301, "Other.exe")}, "C:\\Tools\\Other.exe", false, {301}},
-      {"a bare name matches a stored path",
-       {proc(400, "D:\\Bin\\Helper.exe")},
-       "HELPER.EXE",
-       true,
-       {}},
+      {"a bare name matches a stored path", {proc(400, "D:\\Bin\\Helper.exe")}, "HELPER.EXE", true, {}},
+      // clang-format on
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
