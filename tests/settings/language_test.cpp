@@ -18,8 +18,7 @@ const char* const kEnglish =
     "[frmMiniBoost_M]\r\nM_Caption_Boost=Boosting<br>now\r\n"
     "M_Caption_Restore = Restoring <BR> now \r\n\r\n"
     "[frmMiniBoost_frmMiniBoost]\r\nfrmMiniBoost.Caption=Mini<Br>Boost\r\nbtnGo.Caption=Go\r\n"
-    "btnGo.Hint=Start it\r\ncbMode.Items[1].Caption=Second\r\ntvTree.Items[0].Caption=Root\r\n"
-    "tvTree.Items[2].Caption=Leaf\r\nlvList.Columns[1].Caption=Size\r\n"
+    "btnGo.Hint=Start it\r\ncbMode.Items[1].Caption=Second\r\nlvList.Columns[1].Caption=Size\r\n"
     "lblInPanel.Caption=Inside\r\nlblChild.Caption=Child\r\nimgOther.Caption=Never\r\n\r\n"
     "[frmMiniBoost_fraPart]\r\nlblFramed.Caption=Framed\r\n";
 
@@ -99,8 +98,6 @@ TEST_F(LanguageTest, ApplyTextsWalksTheForm) {
   TComponent* button = form.Add(TComponentKind::ImageButton, "btnGo", &form);
   TComponent* combo = form.Add(TComponentKind::ComboBox, "cbMode", &form);
   combo->Items = {"One", "Two", "Three"};
-  TComponent* tree = form.Add(TComponentKind::TreeView, "tvTree", &form);
-  tree->Items = {"r", "n", "l"};
   TComponent* list = form.Add(TComponentKind::ListView, "lvList", &form);
   list->Columns = {"Name", "Bytes"};
   TComponent* panel = form.Add(TComponentKind::Panel, "pnlMain", &form);
@@ -121,7 +118,6 @@ TEST_F(LanguageTest, ApplyTextsWalksTheForm) {
             (std::vector<std::string>{"Mini\r\nBoost", "no key", "Go", "Start it", "Inside",
                                       "Child", "", "Framed", ""}));
   EXPECT_EQ(combo->Items, (std::vector<std::string>{"One", "Second", "Three"}));
-  EXPECT_EQ(tree->Items, (std::vector<std::string>{"Root", "n", "Leaf"}));
   EXPECT_EQ(list->Columns, (std::vector<std::string>{"Name", "Size"}));
 
   // A form without a caption key keeps its caption.

@@ -198,6 +198,8 @@ TEST(SettingsKeys, SettingsFileThatCannotBeReadIsNeverReplaced) {
   plat::CloseHandle(lock);
   EXPECT_EQ(GConfig->FLanguage, "English");
   EXPECT_EQ(GConfig->FOCLevel, 1);
+  // Not even once the file is free again.
+  EXPECT_FALSE(GConfig->SaveConfig(false));
   EXPECT_EQ(Hex(m.ReadFile(kSettings)), Hex(Ini(file)));
   // The legacy file waits for a save that succeeds; each failed access is logged once.
   EXPECT_TRUE(m.Exists(kData + "OldCfgSVX.ini"));
