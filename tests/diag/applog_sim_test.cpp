@@ -37,47 +37,36 @@ struct AppLogMachine : sim::ScopedMachine {
   std::string Log(const std::string& name) { return Exists(name) ? ReadFile(name) : "-"; }
 };
 
-TEST(AppLogSim, PrefixIsTheProgramNameExceptForTheHost) {
-  for (const auto& [exe, prefix] : std::initializer_list<std::pair<const char*, const char*>>{
-           {"C:\\Velmora\\VlxTray.exe", "VlxTray"},
-           {"c:\\velmora\\VLXMAIN.EXE", ""},
-           {"C:\\Velmora\\Setup.EXE", "Setup"},
-           {"C:\\x\\a.exe.b.exe", "a.b.exe"},  // only the first ".exe" goes
-           {"C:\\x\\Tool", "Tool"}})
-    EXPECT_EQ(AppLogPrefix(exe), prefix) << exe;
-}
-
+// Channels write only between their opening and their release.
 TEST(AppLogSim, ProgramAndMonitorLogsLandInTheLogFolderUntilReleased) {
   AppLogMachine m;
-  // Channels never opened ignore writes.
-  LogRun("nothing");
-  MonitorLogRun("nothing");
+  LogRun("never opened");
+  MonitorLogRun("never opened");
   InitDefaultAppLog();
   InitDefaultMonitorAppLog();
-  LogRun("TfrmMiniBoost.FormCreate 1");
-  LogInfo("TBoost.Execute 1");
-  LogError("TBoost.Execute: Access denied");
-  MonitorLogRun("TMonitorManager.Refresh 1");
-  MonitorLogInfo("TMonitorBoost.Boost 1");
-  MonitorLogError("TMonitorInfo.GetVCP: failed");
+  LogRun("run");
+  LogInfo("info");
+  LogError("error");
+  MonitorLogRun("m run");
+  MonitorLogInfo("m info");
+  MonitorLogError("m error");
   DoneAppLog();
   DoneMonitorAppLog();
-  LogRun("ignored");
-  LogError("ignored");
-  MonitorLogRun("ignored");
+  LogRun("released");
+  LogError("released");
+  MonitorLogRun("released");
   EXPECT_EQ(AppRunLogFileName(), "");
-  EXPECT_EQ(m.Log(kLogs + "VlxMiniAppRun.log"),
-            Entries({"TfrmMiniBoost.FormCreate 1", "TBoost.Execute 1"}));
-  EXPECT_EQ(m.Log(kLogs + "VlxMiniException.log"), Entries({"TBoost.Execute: Access denied"}));
-  EXPECT_EQ(m.Log(kLogs + "MonitorAppRun.log"),
-            Entries({"TMonitorManager.Refresh 1", "TMonitorBoost.Boost 1"}));
-  EXPECT_EQ(m.Log(kLogs + "MonitorException.log"), Entries({"TMonitorInfo.GetVCP: failed"}));
+  EXPECT_EQ(m.Log(kLogs + "VlxMiniAppRun.log"), Entries({"run", "info"}));
+  EXPECT_EQ(m.Log(kLogs + "VlxMiniException.log"), Entries({"error"}));
+  EXPECT_EQ(m.Log(kLogs + "MonitorAppRun.log"), Entries({"m run", "m info"}));
+  EXPECT_EQ(m.Log(kLogs + "MonitorException.log"), Entries({"m error"}));
 }
 
-// The host's logs have no prefix; a folder given without delimiter gets one.
+// The host's logs (in any letter case) have no prefix; a folder given without delimiter
+// gets one.
 TEST(AppLogSim, HostAndExplicitFoldersName) {
   for (const auto& [exe, runLog] :
-       {std::pair{"VlxMain.exe", "AppRun.log"}, std::pair{"VlxMini.exe", "VlxMiniAppRun.log"}}) {
+       {std::pair{"VLXMAIN.EXE", "AppRun.log"}, std::pair{"VlxMini.exe", "VlxMiniAppRun.log"}}) {
     AppLogMachine m(exe);
     InitDefaultAppLog();
     LogRun("default");
