@@ -1,5 +1,6 @@
 #include "config/UnitGAConfig.h"
 
+#include <atomic>
 #include <climits>
 #include <cstdint>
 #include <exception>
@@ -25,6 +26,10 @@ constexpr const char* kConfig = "Config";
 constexpr const char* kBoost = "Boost";
 constexpr const char* kSettingsFileName = "Velmorix.ini";
 constexpr const char* kInstallDateKey = "SOFTWARE\\WOW6432Node\\Trevanic\\Velmora";
+
+// Set by a load that could not read the settings file: the record then holds defaults,
+// which must never replace the user's settings.
+std::atomic<bool> gSettingsUnread{false};
 
 std::string WithDelimiter(const std::string& path) {
   return fileutil::IncludeTrailingPathDelimiter(path);
@@ -224,6 +229,7 @@ void TGAConfig::GetInstallDate() {
 
 void TGAConfig::LoadConfig() {
   SetDefaults();
+  gSettingsUnread = false;
   CheckTemUnit();
   FDefaultScreenDir = WithDelimiter(GetPicturePath()) + "Velmora\\";
   FDefaultAVIDir = WithDelimiter(GetVideoPath()) + "Velmora\\";
@@ -235,6 +241,7 @@ void TGAConfig::LoadConfig() {
     {
       auto ini = OpenSettingsIni();
       ReadKeys(*ini);
+      gSettingsUnread = ini->LoadFailed();
     }
     // Legacy values go over the file's own ones.
     MigrateOldConfig();
@@ -471,6 +478,7 @@ void TGAConfig::MigrateSVX(const std::string& fileName) {
 }
 
 bool TGAConfig::SaveConfig(bool /*flag*/) {
+  if (gSettingsUnread) return false;
   if (!fileutil::FileExists(FAlarmFile)) FAlarmFile = FDefaultAlarmFile;
   SaveHotkeyInfo();
   auto ini = OpenSettingsIni();

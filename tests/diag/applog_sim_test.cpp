@@ -11,158 +11,93 @@
 namespace {
 
 const std::string kRoaming = "C:\\Users\\Gamer\\AppData\\Roaming";
-const std::string kLogs = kRoaming + "\\Trevanic\\Velmora\\Logs";
-const std::string kStamp = "2021-03-04 17:05:09.042  ";
+const std::string kLogs = kRoaming + "\\Trevanic\\Velmora\\Logs\\";
 const std::string kBom = "\xFF\xFE";
-
-sim::MachineBuilder Machine(const std::string& exePath) {
-  sim::MachineBuilder builder;
-  builder.LocalTime(txt::EncodeDateTime(2021, 3, 4, 17, 5, 9, 42))
-      .Folder(26, kRoaming)
-      .ExePath(exePath);
-  return builder;
-}
 
 std::string Entries(std::initializer_list<std::string> msgs) {
   std::string text;
   for (const std::string& msg : msgs)
-    text += kStamp + msg + "\r\n";
+    text += "2021-03-04 17:05:09.042  " + msg + "\r\n";
   return kBom + txt::Utf8ToUtf16LeBytes(text);
 }
 
-// Keeps the program-wide channels from leaking into the next test.
-struct AppLogGuard {
-  ~AppLogGuard() {
+// A machine running the program from the product folder; the program-wide channels are
+// released at the end.
+struct AppLogMachine : sim::ScopedMachine {
+  explicit AppLogMachine(const std::string& exe = "VlxMini.exe")
+      : sim::ScopedMachine(sim::MachineBuilder()
+                               .LocalTime(txt::EncodeDateTime(2021, 3, 4, 17, 5, 9, 42))
+                               .Folder(26, kRoaming)
+                               .ExePath("C:\\Program Files (x86)\\Velmora\\" + exe)) {}
+  ~AppLogMachine() {
     DoneAppLog();
     DoneMonitorAppLog();
     SetDebugOutput(false);
   }
+  std::string Log(const std::string& name) { return Exists(name) ? ReadFile(name) : "-"; }
 };
 
-TEST(AppLogSim, PrefixIsTheProgramNameExceptForTheHost) {
-  EXPECT_EQ(AppLogPrefix("C:\\Program Files (x86)\\Velmora\\VlxMini.exe"), "VlxMini");
-  EXPECT_EQ(AppLogPrefix("C:\\Program Files (x86)\\Velmora\\VlxTray.exe"), "VlxTray");
-  EXPECT_EQ(AppLogPrefix("C:\\Program Files (x86)\\Velmora\\VlxMain.exe"), "");
-  EXPECT_EQ(AppLogPrefix("c:\\velmora\\VLXMAIN.EXE"), "");
-  EXPECT_EQ(AppLogPrefix("C:\\Velmora\\Setup.EXE"), "Setup");
-  // Only the first occurrence of the extension goes.
-  EXPECT_EQ(AppLogPrefix("C:\\x\\a.exe.b.exe"), "a.b.exe");
-  EXPECT_EQ(AppLogPrefix("C:\\x\\Tool"), "Tool");
-}
-
-TEST(AppLogSim, ProgramLogsLandInTheLogFolderUnderItsPrefix) {
-  AppLogGuard guard;
-  sim::ScopedMachine m{Machine("C:\\Program Files (x86)\\Velmora\\VlxMini.exe")};
-  EXPECT_EQ(AppLogFolder(), kLogs);
+// Channels write only between their opening and their release.
+TEST(AppLogSim, ProgramAndMonitorLogsLandInTheLogFolderUntilReleased) {
+  AppLogMachine m;
+  LogRun("never opened");
+  MonitorLogRun("never opened");
   InitDefaultAppLog();
-  EXPECT_EQ(AppRunLogFileName(), kLogs + "\\VlxMiniAppRun.log");
-  EXPECT_EQ(AppErrorLogFileName(), kLogs + "\\VlxMiniException.log");
-  LogRun("TfrmMiniBoost.FormCreate 1");
-  LogInfo("TBoost.Execute 1");
-  LogError("TBoost.Execute: Access denied");
-  EXPECT_EQ(m.ReadFile(kLogs + "\\VlxMiniAppRun.log"),
-            Entries({"TfrmMiniBoost.FormCreate 1", "TBoost.Execute 1"}));
-  EXPECT_EQ(m.ReadFile(kLogs + "\\VlxMiniException.log"),
-            Entries({"TBoost.Execute: Access denied"}));
-
-  // After release the channels ignore writes.
+  InitDefaultMonitorAppLog();
+  LogRun("run");
+  LogInfo("info");
+  LogError("error");
+  MonitorLogRun("m run");
+  MonitorLogInfo("m info");
+  MonitorLogError("m error");
   DoneAppLog();
-  LogRun("ignored");
-  LogError("ignored");
-  EXPECT_EQ(m.ReadFile(kLogs + "\\VlxMiniAppRun.log"),
-            Entries({"TfrmMiniBoost.FormCreate 1", "TBoost.Execute 1"}));
+  DoneMonitorAppLog();
+  LogRun("released");
+  LogError("released");
+  MonitorLogRun("released");
   EXPECT_EQ(AppRunLogFileName(), "");
+  EXPECT_EQ(m.Log(kLogs + "VlxMiniAppRun.log"), Entries({"run", "info"}));
+  EXPECT_EQ(m.Log(kLogs + "VlxMiniException.log"), Entries({"error"}));
+  EXPECT_EQ(m.Log(kLogs + "MonitorAppRun.log"), Entries({"m run", "m info"}));
+  EXPECT_EQ(m.Log(kLogs + "MonitorException.log"), Entries({"m error"}));
 }
 
-TEST(AppLogSim, HostWritesWithoutPrefix) {
-  AppLogGuard guard;
-  sim::ScopedMachine m{Machine("C:\\Program Files (x86)\\Velmora\\VlxMain.exe")};
-  InitDefaultAppLog();
-  LogRun("host");
-  EXPECT_EQ(m.ReadFile(kLogs + "\\AppRun.log"), Entries({"host"}));
-}
-
-TEST(AppLogSim, ChannelsNeverOpenedIgnoreWrites) {
-  AppLogGuard guard;
-  sim::ScopedMachine m{Machine("C:\\Program Files (x86)\\Velmora\\VlxMini.exe")};
-  LogRun("nothing");
-  LogError("nothing");
-  MonitorLogRun("nothing");
-  EXPECT_FALSE(m.Exists(kLogs + "\\VlxMiniAppRun.log"));
-  EXPECT_FALSE(m.Exists(kLogs + "\\VlxMiniException.log"));
-  EXPECT_FALSE(m.Exists(kLogs + "\\MonitorAppRun.log"));
+// The host's logs (in any letter case) have no prefix; a folder given without delimiter
+// gets one.
+TEST(AppLogSim, HostAndExplicitFoldersName) {
+  for (const auto& [exe, runLog] :
+       {std::pair{"VLXMAIN.EXE", "AppRun.log"}, std::pair{"VlxMini.exe", "VlxMiniAppRun.log"}}) {
+    AppLogMachine m(exe);
+    InitDefaultAppLog();
+    LogRun("default");
+    InitAppLog("C:\\Logs", "Run.log", "Err.log");
+    LogError("b");
+    EXPECT_EQ(m.Log(kLogs + runLog), Entries({"default"}));
+    EXPECT_EQ(m.Log("C:\\Logs\\Err.log"), Entries({"b"}));
+  }
 }
 
 TEST(AppLogSim, RunAndErrorLogsRotateAtTheirOwnSizes) {
-  AppLogGuard guard;
-  sim::ScopedMachine m{Machine("C:\\Program Files (x86)\\Velmora\\VlxMini.exe")};
-  const std::string run = kLogs + "\\VlxMiniAppRun.log";
-  const std::string error = kLogs + "\\VlxMiniException.log";
+  AppLogMachine m;
+  const std::string run = kLogs + "VlxMiniAppRun.log";
+  const std::string error = kLogs + "VlxMiniException.log";
   m.WriteFile(run, kBom + std::string(1024000 - 2, 'r'));
   m.WriteFile(error, kBom + std::string(204800 - 2, 'e'));
   InitDefaultAppLog();
   LogRun("r");
   LogError("e");
-  EXPECT_EQ(m.ReadFile(run), Entries({"r"}));
-  EXPECT_EQ(m.ReadFile(run + ".bak1").size(), 1024000u);
-  EXPECT_EQ(m.ReadFile(error), Entries({"e"}));
-  EXPECT_EQ(m.ReadFile(error + ".bak1").size(), 204800u);
-}
-
-TEST(AppLogSim, InitAppLogAddsTheDelimiter) {
-  AppLogGuard guard;
-  sim::ScopedMachine m{Machine("C:\\Program Files (x86)\\Velmora\\VlxMini.exe")};
-  InitAppLog("C:\\Logs", "Run.log", "Err.log");
-  LogRun("a");
-  LogError("b");
-  EXPECT_EQ(m.ReadFile("C:\\Logs\\Run.log"), Entries({"a"}));
-  EXPECT_EQ(m.ReadFile("C:\\Logs\\Err.log"), Entries({"b"}));
-}
-
-TEST(AppLogSim, MonitorPairHasItsOwnFiles) {
-  AppLogGuard guard;
-  sim::ScopedMachine m{Machine("C:\\Program Files (x86)\\Velmora\\VlxMini.exe")};
-  InitDefaultAppLog();
-  InitDefaultMonitorAppLog();
-  EXPECT_EQ(MonitorRunLogFileName(), kLogs + "\\MonitorAppRun.log");
-  EXPECT_EQ(MonitorErrorLogFileName(), kLogs + "\\MonitorException.log");
-  MonitorLogRun("TMonitorManager.Refresh 1");
-  MonitorLogInfo("TMonitorBoost.Boost 1");
-  MonitorLogError("TMonitorInfo.GetVCP: failed");
-  LogRun("main");
-  EXPECT_EQ(m.ReadFile(kLogs + "\\MonitorAppRun.log"),
-            Entries({"TMonitorManager.Refresh 1", "TMonitorBoost.Boost 1"}));
-  EXPECT_EQ(m.ReadFile(kLogs + "\\MonitorException.log"), Entries({"TMonitorInfo.GetVCP: failed"}));
-  EXPECT_EQ(m.ReadFile(kLogs + "\\VlxMiniAppRun.log"), Entries({"main"}));
-  DoneMonitorAppLog();
-  MonitorLogRun("ignored");
-  EXPECT_EQ(m.ReadFile(kLogs + "\\MonitorAppRun.log"),
-            Entries({"TMonitorManager.Refresh 1", "TMonitorBoost.Boost 1"}));
-}
-
-TEST(AppLogSim, TaskErrorsGoBesideTheProgramAndTaskActivityIsDiscarded) {
-  AppLogGuard guard;
-  sim::ScopedMachine m{Machine("C:\\Program Files (x86)\\Velmora\\VlxMini.exe")};
-  LogTaskError("TTaskScheduler.Create: failed", "TaskException.log");
-  LogTaskError("again", "TaskException.log");
-  LogTaskApp("activity", "TaskApp.log");
-  EXPECT_EQ(m.ReadFile("C:\\Program Files (x86)\\Velmora\\TaskException.log"),
-            Entries({"TTaskScheduler.Create: failed", "again"}));
-  EXPECT_FALSE(m.Exists("C:\\Program Files (x86)\\Velmora\\TaskApp.log"));
+  EXPECT_EQ(m.Log(run), Entries({"r"}));
+  EXPECT_EQ(m.Log(error), Entries({"e"}));
+  EXPECT_EQ(m.Log(run + ".bak1").size() + m.Log(error + ".bak1").size(), 1024000u + 204800u);
 }
 
 TEST(AppLogSim, DebugOutputOnlyWhenEnabled) {
-  AppLogGuard guard;
-  sim::ScopedMachine m{Machine("C:\\Program Files (x86)\\Velmora\\VlxMini.exe")};
-  EXPECT_FALSE(DebugOutputEnabled());
-  LogDebug("TGameDesk.Boost");
-  EXPECT_TRUE(m.machine().debugOutput.empty());
+  AppLogMachine m;
+  LogDebug("off");
   SetDebugOutput(true);
   LogDebug("TGameDesk.Boost");
   MonitorLogDebug("monitor");
-  ASSERT_EQ(m.machine().debugOutput.size(), 2u);
-  EXPECT_EQ(m.machine().debugOutput[0], "TGameDesk.Boost");
-  EXPECT_EQ(m.machine().debugOutput[1], "monitor");
+  EXPECT_EQ(m.machine().debugOutput, (std::vector<std::string>{"TGameDesk.Boost", "monitor"}));
 }
 
 }  // namespace

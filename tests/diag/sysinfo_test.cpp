@@ -9,30 +9,23 @@
 namespace {
 
 TEST(ByteSize, Table) {
-  struct {
+  const struct {
     int64_t bytes;
-    const char* dot;
-    const char* comma;
-  } const cases[] = {
-      {0, "0 Byte", "0 Byte"},
-      {1023, "1023 Byte", "1023 Byte"},
-      {1024, "1.0 KB", "1,0 KB"},
-      {1536, "1.5 KB", "1,5 KB"},
-      {1075, "1.0 KB", "1,0 KB"},  // 1.0498...
-      {1076, "1.1 KB", "1,1 KB"},  // 1.0507...
-      {1048575, "1024.0 KB", "1024,0 KB"},
-      {1048576, "1.0 MB", "1,0 MB"},
-      {1024LL * 1024 * 1024 - 1, "1024.0 MB", "1024,0 MB"},
-      {1024LL * 1024 * 1024, "1.0 GB", "1,0 GB"},
-      {5LL * 1024 * 1024 * 1024, "5.0 GB", "5,0 GB"},
-      {3LL * 1024 * 1024 * 1024 * 1024, "3072.0 GB", "3072,0 GB"},
-      {-1, "N/A", "N/A"},
-      {INT64_MIN, "N/A", "N/A"},
+    const char* text;
+  } cases[] = {
+      {1023, "1023 Byte"},
+      {1024, "1,0 KB"},
+      {1075, "1,0 KB"},  // 1.0498...
+      {1076, "1,1 KB"},  // 1.0507...
+      {1048575, "1024,0 KB"},
+      {1048576, "1,0 MB"},
+      {1024LL * 1024 * 1024 - 1, "1024,0 MB"},
+      {1024LL * 1024 * 1024, "1,0 GB"},
+      {-1, "N/A"},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(FormatByteSize(c.bytes, '.'), c.dot) << c.bytes;
-    EXPECT_EQ(FormatByteSize(c.bytes, ','), c.comma) << c.bytes;
-  }
+  for (const auto& c : cases)
+    EXPECT_EQ(FormatByteSize(c.bytes, ','), c.text) << c.bytes;
+  EXPECT_EQ(FormatByteSize(1536, '.'), "1.5 KB");
 }
 
 TEST(SysInfo, NeutralAnswersOnThisMachine) {

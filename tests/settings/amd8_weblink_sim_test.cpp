@@ -11,15 +11,6 @@
 namespace {
 
 using namespace settingstest;
-using test::Hex;
-
-std::string RunLog(const sim::ScopedMachine& m) {
-  return Text(m, kLogs + "VlxMiniAppRun.log");
-}
-
-bool Logged(const std::string& log, const std::string& message) {
-  return log.find("  " + message + "\r\n") != std::string::npos;
-}
 
 sim::MachineBuilder WithHost(const std::string& update) {
   sim::MachineBuilder b = Machine();
@@ -30,52 +21,33 @@ sim::MachineBuilder WithHost(const std::string& update) {
 
 // ---------------------------------------------------------------- AMD8
 
+// The four-number key before the three-number one before the common one; only 1 is
+// support. Without a version of the host only the common key counts. The rest of the
+// settings file stays.
 TEST(AMD8Support, TheMostSpecificKeyOfUpdateIniDecidesAndIsSaved) {
   const struct {
-    const char* what;
-    std::string update, logged, settings;
+    bool hostVersion;
+    std::string update, support;
   } rows[] = {
-      {"three-number key over the common one",
-       "[vlmx_config]\r\nMISC_OCAMD8=0\r\nMISC_OCAMD8_5.2.1=1\r\n", "3 Support=True", "1"},
-      {"four-number key first",
-       "[vlmx_config]\r\nMISC_OCAMD8=1\r\nMISC_OCAMD8_5.2.1=1\r\nMISC_OCAMD8_5.2.1.154=0\r\n",
-       "4 Support=False", "0"},
-      {"only 1 is support", "[vlmx_config]\r\nMISC_OCAMD8_5.2.1.154=2\r\n", "4 Support=False", "0"},
-      {"common key alone", "[vlmx_config]\r\nMISC_OCAMD8=1\r\n", "Common Support=True", "1"},
+      {true, "MISC_OCAMD8=0\r\nMISC_OCAMD8_5.2.1=1\r\n", "1"},
+      {true, "MISC_OCAMD8=1\r\nMISC_OCAMD8_5.2.1=1\r\nMISC_OCAMD8_5.2.1.154=0\r\n", "0"},
+      {true, "MISC_OCAMD8_5.2.1.154=2\r\n", "0"},
+      {true, "MISC_OCAMD8=1\r\n", "1"},
+      {false, "MISC_OCAMD8=1\r\nMISC_OCAMD8_5.2.1.154=0\r\n", "1"},
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.what);
+    SCOPED_TRACE(row.update);
     Session session;
-    sim::ScopedMachine m{WithHost(row.update)};
+    const std::string update = "[vlmx_config]\r\n" + row.update;
+    sim::MachineBuilder b = row.hostVersion ? WithHost(update) : Machine();
+    b.File(kUpdateIni, update).File(kSettings, Ini("[Config]\r\nLanguage=Deutsch\r\n"));
+    sim::ScopedMachine m{b};
     InitAMD8Support();
-    const std::string log = RunLog(m);
-    EXPECT_TRUE(Logged(log, std::string("InitAMD8Support ") + row.logged)) << log;
-    EXPECT_TRUE(Logged(log, "InitAMD8Support Save Support=" +
-                                std::string(row.settings == "1" ? "True" : "False")));
-    EXPECT_EQ(Text(m, kSettings), "[AMD8API]\r\nSupport=" + row.settings + "\r\n\r\n");
-    EXPECT_EQ(m.ReadFile(kUpdateIni), row.update);
+    EXPECT_EQ(Text(m, kSettings), "[Config]\r\nLanguage=Deutsch\r\n\r\n[AMD8API]\r\nSupport=" +
+                                      row.support + "\r\n\r\n");
+    EXPECT_EQ(m.ReadFile(kUpdateIni), update);
   }
 }
-
-TEST(AMD8Support, HostWithoutVersionUsesTheCommonKey) {
-  Session session;
-  sim::ScopedMachine m{Machine().File(kUpdateIni, "[vlmx_config]\r\nMISC_OCAMD8=1\r\n")};
-  InitAMD8Support();
-  const std::string log = RunLog(m);
-  EXPECT_TRUE(Logged(log, "Get MainVer Failed,Use common")) << log;
-  EXPECT_TRUE(Logged(log, "InitAMD8Support Save Support=True"));
-}
-
-TEST(AMD8Support, KeepsTheRestOfTheSettingsFile) {
-  Session session;
-  sim::ScopedMachine m{WithHost("").File(
-      kSettings, Ini("[Config]\r\nLanguage=Deutsch\r\n\r\n[AMD8API]\r\nSupport=1\r\n\r\n"))};
-  InitAMD8Support();
-  EXPECT_EQ(Text(m, kSettings),
-            "[Config]\r\nLanguage=Deutsch\r\n\r\n[AMD8API]\r\nSupport=0\r\n\r\n");
-}
-
-// ---------------------------------------------------------------- files never written
 
 TEST(ForeignFiles, UpdateAndStatisticsFilesStayByteIdentical) {
   const std::string update = "[vlmx_config]\r\nMISC_OCAMD8 = 1\r\n; from the updater\r\n";
@@ -96,54 +68,48 @@ TEST(ForeignFiles, UpdateAndStatisticsFilesStayByteIdentical) {
 
 // ---------------------------------------------------------------- web links
 
+// The link names the partner, the host's version and the language from the program
+// folder's data files, which are never written.
 TEST(WebLink, NameVersionAndLanguageFromTheProgramFolder) {
   const std::string pr = "[Option]\r\nName=partner7\r\n";
-  Session session;
-  sim::ScopedMachine m{WithHost("")
-                           .File(kProgram + "PR.dat", pr)
-                           .File(kProgram + "Lang.dat", "[CusLan]\r\nName=de\r\n")};
-  EXPECT_EQ(GetLinkName(), "partner7");
-  EXPECT_EQ(GetCustomLanguage(), "de");
-  EXPECT_EQ(BuildWebLink(""), std::string(kWebLinkBase) + "?name=partner7&ver=5.2.1.154&lan=de&");
-  EXPECT_EQ(BuildWebLink("https://example.test/go.php") + "&st=filerupt&to=filerupt",
-            "https://example.test/go.php?name=partner7&ver=5.2.1.154&lan=de&&st=filerupt"
-            "&to=filerupt");
-  EXPECT_EQ(m.ReadFile(kProgram + "PR.dat"), pr);  // read-only data files are never saved
-}
-
-TEST(WebLink, DefaultsWithoutDataFilesAndHost) {
-  Session session;
-  sim::ScopedMachine m{Machine()};
-  plat::DeleteFileW(kMainExe);  // the default machine runs the host from there
-  EXPECT_EQ(GetLinkName(), "vlmx");
-  EXPECT_EQ(GetCustomLanguage(), "");
-  EXPECT_EQ(BuildWebLink(""), std::string(kWebLinkBase) + "?name=vlmx&ver=4.2.0.0&lan=&");
-  EXPECT_FALSE(m.Exists(kProgram + "PR.dat"));
-}
-
-TEST(WebLink, HostWithoutVersionResourceAndDataFilesWithoutKeys) {
-  Session session;
-  sim::ScopedMachine m{Machine()
-                           .File(kMainExe, "MZ")
-                           .File(kProgram + "PR.dat", "[Other]\r\nName=x\r\n")
-                           .File(kProgram + "Lang.dat", "")};
-  EXPECT_EQ(BuildWebLink(""), std::string(kWebLinkBase) + "?name=vlmx&ver=Unknown&lan=&");
+  const struct {
+    bool host, hostVersion;
+    std::string pr, lang, link;
+  } rows[] = {
+      {true, true, pr, "[CusLan]\r\nName=de\r\n", "?name=partner7&ver=5.2.1.154&lan=de&"},
+      {false, false, "", "", "?name=vlmx&ver=4.2.0.0&lan=&"},
+      {true, false, "[Other]\r\nName=x\r\n", "", "?name=vlmx&ver=Unknown&lan=&"},
+  };
+  for (const auto& row : rows) {
+    Session session;
+    sim::MachineBuilder b = row.hostVersion ? WithHost("") : Machine();
+    if (row.host && !row.hostVersion) b.File(kMainExe, "MZ");
+    if (!row.pr.empty()) b.File(kProgram + "PR.dat", row.pr).File(kProgram + "Lang.dat", row.lang);
+    sim::ScopedMachine m{b};
+    if (!row.host) plat::DeleteFileW(kMainExe);  // the default machine runs the host from there
+    EXPECT_EQ(BuildWebLink(""), std::string(kWebLinkBase) + row.link);
+    EXPECT_EQ(BuildWebLink("https://example.test/go.php"),
+              "https://example.test/go.php" + row.link);
+    EXPECT_EQ(m.Exists(kProgram + "PR.dat") ? m.ReadFile(kProgram + "PR.dat") : "", row.pr);
+  }
 }
 
 TEST(WebLink, InternetExplorerOnlyOnNewWindows10WithABrowserHijacker) {
   // The 32-bit program sees the 32-bit view of the uninstall keys.
   const std::string uninstall =
       "HKLM\\SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-  struct Case {
+  const struct {
     uint32_t major, build;
     std::string product;
     bool expected;
+  } rows[] = {
+      // clang-format off
+      {10, 19045, "", false}, {10, 10586, "MPC", true}, {10, 19045, "360TotalSecurity", true},
+      {10, 22631, "MPC AdCleaner", true}, {10, 19045, "iSafe", true}, {10, 10240, "iSafe", false},
+      {6, 9600, "MPC", false}, {10, 19045, "MPC Cleaner", false},
+      // clang-format on
   };
-  for (const Case& c :
-       {Case{10, 19045, "", false}, Case{10, 10586, "MPC", true},
-        Case{10, 19045, "360TotalSecurity", true}, Case{10, 22631, "MPC AdCleaner", true},
-        Case{10, 19045, "iSafe", true}, Case{10, 10240, "iSafe", false},
-        Case{6, 9600, "MPC", false}, Case{10, 19045, "MPC Cleaner", false}}) {
+  for (const auto& c : rows) {
     Session session;
     sim::MachineBuilder b = Machine();
     b.Os(c.major, c.major == 10 ? 0 : 3, c.build);

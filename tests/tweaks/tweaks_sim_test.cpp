@@ -1,5 +1,4 @@
-// The memory, clipboard, Game Mode and game desktop modules over simulated machines,
-// and one whole boost and restore of the program with scripted memory figures.
+// The memory, clipboard, Game Mode and game desktop modules over simulated machines.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -13,7 +12,6 @@
 #include "modules/tweaks/uGameMode.h"
 #include "modules/tweaks/uMemUsage.h"
 #include "modules/tweaks/uRAMClear.h"
-#include "tests/app/ProgramRun.h"
 #include "tests/engine/EngineMachine.h"
 
 namespace {
@@ -41,108 +39,80 @@ sim::Process Proc(uint32_t pid, const std::string& exe) {
   return p;
 }
 
-TEST(Tweaks, MemoryTrimsAllButExcludedNamesInAnyCase) {
-  struct Row {
-    const char* keys;
-    bool boosted;
+// Memory and clipboard: switched off by their [Boost] keys, recorded only when done.
+TEST(Tweaks, MemoryTrimsAllButExcludedNamesAndTheClipboardIsEmptied) {
+  const struct {
+    const char *keys, *heldBy;
     std::vector<uint32_t> trims;
+    size_t formatsLeft;
+    const char *record, *error;
   } rows[] = {
-      {"", true, {21, 24}},
-      {"RAM=0\r\n", false, {}},
+      {"", "", {21, 24}, 0, "[RAM]\r\nClear=1\r\n[Clipbrd]\r\nClear=1\r\n", nullptr},
+      {"",
+       "Notepad",
+       {21, 24},
+       2,
+       "[RAM]\r\nClear=1\r\n",
+       "TClipbrd.Boost : Cannot open clipboard: Access is denied."},
+      {"RAM=0\r\nClipbrd=0\r\n", "", {}, 2, "<missing>", nullptr},
   };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.keys);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.keys + std::string(row.heldBy));
     Session session;
-    sim::ScopedMachine m{With(row.keys).With([](sim::Machine& mc) {
+    sim::ScopedMachine m{With(row.keys).With([&](sim::Machine& mc) {
       mc.processes = {Proc(21, "game.exe"), Proc(22, "smc.exe"), Proc(23, "sMcGuI.ExE"),
                       Proc(24, "notepad.exe")};
+      mc.clipboard.formats = {"CF_UNICODETEXT", "CF_BITMAP"};
+      mc.clipboard.heldBy = row.heldBy;
     })};
     InitConfigGlobals(false);
     auto ram = Module<TRAMClear>();
-    EXPECT_EQ(ram.Boost(), row.boosted);
+    auto clip = Module<TClipbrd>();
+    int notes = 0;
+    clip.SetProgressHook([&](void*, TProgressItemKind, const std::string&, bool) { ++notes; },
+                         nullptr);
+    EXPECT_EQ(ram.Boost(), !row.trims.empty());
+    EXPECT_EQ(clip.Boost(), row.formatsLeft == 0);
     EXPECT_EQ(m.machine().memory.trims, row.trims);
-    EXPECT_EQ(Text(m, kTemp), row.boosted ? "[RAM]\r\nClear=1\r\n" : "<missing>");
+    EXPECT_EQ(m.machine().clipboard.formats.size(), row.formatsLeft);
+    EXPECT_EQ(Text(m, kTemp), row.record);
+    const auto errors = LogMessages(Text(m, kLogs + "VlxMiniException.log"));
+    EXPECT_EQ(errors, row.error ? std::vector<std::string>{row.error} : std::vector<std::string>{});
     ram.Restore();
-    EXPECT_FALSE(ram.HasRestoreData());
+    clip.Restore();
+    EXPECT_EQ(notes, row.formatsLeft == 0 ? 2 : 0);
+    EXPECT_FALSE(ram.HasRestoreData() || clip.HasRestoreData());
   }
 }
 
 TEST(Tweaks, FreedMemoryIsTheDropInUsedMemoryNeverNegative) {
   const uint64_t g = 1024ull * 1024 * 1024;
-  struct Row {
+  const struct {
     std::vector<std::pair<uint64_t, uint64_t>> script;
     int64_t freed;
-    uint64_t total;
-  } rows[] = {
-      {{{2 * g, g / 2}, {2 * g, g + g / 2}}, static_cast<int64_t>(g), 2 * g},
-      {{{8 * g, 4 * g}, {8 * g, 3 * g}}, 0, 8 * g},
-      {{{0, 0}, {0, 0}}, 0, 0},
-  };
-  for (const Row& row : rows) {
+  } rows[] = {{{{2 * g, g / 2}, {2 * g, g + g / 2}}, static_cast<int64_t>(g)},
+              {{{8 * g, 4 * g}, {8 * g, 3 * g}}, 0}};
+  for (const auto& row : rows) {
     sim::ScopedMachine m{Machine().With([&](sim::Machine& mc) { mc.memory.script = row.script; })};
     TMemUsage usage;
     usage.BeginMeasure();
     EXPECT_EQ(usage.FreedMemory(), row.freed);
-    EXPECT_EQ(usage.TotalPhysical(), row.total);
+    EXPECT_EQ(usage.TotalPhysical(), row.script[0].first);
   }
 }
 
-TEST(Tweaks, ClipboardEmptiedOrLeftWithTheHoldersError) {
-  struct Row {
-    const char* keys;
-    const char* heldBy;
-    bool boosted;
-    size_t formatsLeft;
-    const char* errorLine;
-  } rows[] = {
-      {"", "", true, 0, nullptr},
-      {"", "Notepad", false, 2, "TClipbrd.Boost : Cannot open clipboard: Access is denied."},
-      {"Clipbrd=0\r\n", "", false, 2, nullptr},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.heldBy);
-    Session session;
-    sim::ScopedMachine m{With(row.keys).With([&](sim::Machine& mc) {
-      mc.clipboard.formats = {"CF_UNICODETEXT", "CF_BITMAP"};
-      mc.clipboard.heldBy = row.heldBy;
-    })};
-    InitConfigGlobals(false);
-    auto clip = Module<TClipbrd>();
-    int notes = 0;
-    clip.SetProgressHook([&](void*, TProgressItemKind, const std::string&, bool) { ++notes; },
-                         nullptr);
-    EXPECT_EQ(clip.Boost(), row.boosted);
-    EXPECT_EQ(m.machine().clipboard.formats.size(), row.formatsLeft);
-    EXPECT_EQ(Text(m, kTemp), row.boosted ? "[Clipbrd]\r\nClear=1\r\n" : "<missing>");
-    const auto errors = LogMessages(Text(m, kLogs + "VlxMiniException.log"));
-    EXPECT_EQ(errors.size(), row.errorLine ? 1u : 0u);
-    if (row.errorLine && !errors.empty()) {
-      EXPECT_EQ(errors[0], row.errorLine);
-    }
-    clip.Restore();
-    EXPECT_EQ(notes, row.boosted ? 2 : 0);
-    EXPECT_FALSE(clip.HasRestoreData());
-  }
-}
-
+// Game Mode is switched on, and recorded, only where a number says it is off.
 TEST(Tweaks, GameModeOnOnlyWhereANumberSaysOff) {
-  struct Row {
-    const char* name;
-    std::function<void(sim::MachineBuilder&)> value;
-    bool recorded;
-  } rows[] = {
-      {"off", [](auto& b) { b.RegDword(kGameBar, "AutoGameModeEnabled", 0); }, true},
-      {"on", [](auto& b) { b.RegDword(kGameBar, "AutoGameModeEnabled", 1); }, false},
-      {"absent", [](auto& b) { b.RegKey(kGameBar); }, false},
-      {"text", [](auto& b) { b.RegSz(kGameBar, "AutoGameModeEnabled", "0"); }, false},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
+  // The value: a number, -1 the text "0", -2 none.
+  for (const auto& [value, recorded] : {std::pair{0, true}, {1, false}, {-1, false}, {-2, false}}) {
+    SCOPED_TRACE(value);
     Session session;
     sim::MachineBuilder b = With("");
     b.With(
         [](sim::Machine& mc) { mc.registry[plat::kHKEY_CURRENT_USER]->subkeys.erase("Software"); });
-    row.value(b);
+    if (value >= 0) b.RegDword(kGameBar, "AutoGameModeEnabled", static_cast<uint32_t>(value));
+    if (value == -1) b.RegSz(kGameBar, "AutoGameModeEnabled", "0");
+    if (value == -2) b.RegKey(kGameBar);
     sim::ScopedMachine m{std::move(b)};
     InitConfigGlobals(false);
     auto mode = Module<TGameMode>();
@@ -157,10 +127,10 @@ TEST(Tweaks, GameModeOnOnlyWhereANumberSaysOff) {
     };
     const std::string before = read();
     EXPECT_FALSE(mode.Boost());
-    EXPECT_EQ(mode.HasRestoreData(), row.recorded);
-    EXPECT_EQ(read(), row.recorded ? "1" : before);
+    EXPECT_EQ(mode.HasRestoreData(), recorded);
+    EXPECT_EQ(read(), recorded ? "1" : before);
     mode.Restore();
-    EXPECT_EQ(read(), row.recorded ? "0" : before);
+    EXPECT_EQ(read(), recorded ? "0" : before);
     EXPECT_FALSE(mode.HasRestoreData());
   }
 }
@@ -205,82 +175,42 @@ std::vector<bool> Visible(const sim::Machine& mc) {
   return v;
 }
 
-TEST(Tweaks, GameDesktopHidesAndARestoreShowsOnlyWindowsOfTheRecordedClass) {
-  Session session;
-  sim::ScopedMachine m{Desktop(With("Game Desktop=1\r\n"))};
-  InitConfigGlobals(false);
-  TSessionShareMemory host;  // the host's game list: valheim.exe
-  const uint32_t list[] = {1, 34};
-  std::memcpy(plat::MapViewOfFile(plat::OpenFileMappingW(kSessionMappingName)), list, sizeof list);
-  auto desk = Module<TGameDesk>();
-  EXPECT_TRUE(desk.Boost());
-  EXPECT_EQ(Visible(m.machine()), (std::vector<bool>{true, false, false, false, true, true, true}));
-  const std::string view = std::to_string(sim::MachineWindowHandle(1));
+// The record of a boost that hid the notepad and the minimised window.
+std::string DesktopRecord() {
   const std::string notepad = std::to_string(sim::MachineWindowHandle(2));
   const std::string minimised = std::to_string(sim::MachineWindowHandle(3));
-  EXPECT_EQ(Text(m, kTemp), "[Game Desktop]\r\nHide=1\r\nDeskTopHandle=" + view + "\r\n[Hide]\r\n" +
-                                notepad + "=0\r\n" + minimised + "=0\r\n[HideClass]\r\n" + notepad +
-                                "=Notepad\r\n" + minimised + "=Minimised\r\n");
-  m.machine().windows[3].className = "Other";  // the handle names another window now
-  desk.Restore();
-  EXPECT_EQ(Visible(m.machine()), (std::vector<bool>{true, true, true, false, true, true, true}));
-  EXPECT_EQ(m.machine().windows[2].lastShow, plat::kSW_SHOWNA);
-  EXPECT_EQ(m.machine().windows[1].lastShow, plat::kSW_RESTORE);
-  EXPECT_EQ(Text(m, kTemp), "");
+  return "[Game Desktop]\r\nHide=1\r\nDeskTopHandle=" +
+         std::to_string(sim::MachineWindowHandle(1)) + "\r\n[Hide]\r\n" + notepad + "=0\r\n" +
+         minimised + "=0\r\n[HideClass]\r\n" + notepad + "=Notepad\r\n" + minimised +
+         "=Minimised\r\n";
 }
 
-TEST(Tweaks, GameDesktopHidesNoWindowWhileTheGameListIsBusy) {
-  Session session;
-  sim::ScopedMachine m{Desktop(With("Game Desktop=1\r\n"))};
-  InitConfigGlobals(false);
-  TSessionShareMemory host;
-  const plat::Handle lock = plat::OpenEventW(kSessionEventName);
-  ASSERT_EQ(plat::WaitForSingleObject(lock, 0), plat::kWAIT_OBJECT_0);  // the host holds it
-  auto desk = Module<TGameDesk>();
-  EXPECT_TRUE(desk.Boost());
-  EXPECT_EQ(Visible(m.machine()), (std::vector<bool>{true, false, true, true, true, true, true}));
-  plat::CloseHandle(lock);
-}
-
-TEST(Tweaks, WholeBoostSummaryFromScriptedMemory) {
-  const uint64_t g = 1024ull * 1024 * 1024;
-  sim::MachineBuilder b;
-  b.With([&](sim::Machine& mc) {
-    mc.memory.script = {{2 * g, g / 2}, {2 * g, g + g / 2}};
-    mc.randomValue = 7;
-  });
-  apptest::ProgramRun run(std::move(b), {"-game"});
-  // 1 GiB of 2 GiB freed; RAM and clipboard optimised of 5 items, 12 processes and 4
-  // third-party service candidates listed: After (0.5 x 0.6 + 2/5 x 0.4) x 100 = 46;
-  // CPU 2/21 = 9.5 -> 10; total 0.4 x 9.52 + 30 + 7 = 40.8 -> 41.
-  const std::string temp = run.Text(kTemp);
-  EXPECT_EQ(
-      temp,
-      "[Monitor]\r\nMonitor=1\r\n[RAM]\r\nClear=1\r\nReleased=1.0 GB\r\n[Clipbrd]\r\nClear=1\r\n"
-      "[Chart]\r\nBefore=25.0\r\nAfter=46.0\r\n"
-      "[PERFORMANCE]\r\nTotalPercent=41\r\nCPUPercent=10\r\n");
-  EXPECT_EQ(run.Text(kLogs + "Boost.txt"), temp);
-}
-
-TEST(Tweaks, RecordedGameDesktopShownByEveryRestore) {
-  for (const char* hide : {"", "-hide"}) {
-    SCOPED_TRACE(hide);
-    const std::string notepad = std::to_string(sim::MachineWindowHandle(2));
-    const std::string minimised = std::to_string(sim::MachineWindowHandle(3));
-    sim::MachineBuilder b = Desktop(sim::MachineBuilder());
-    b.With([](sim::Machine& mc) {
-      mc.windows[1].visible = mc.windows[2].visible = mc.windows[3].visible = false;
-      mc.windows[3].className = "Other";  // the handle names another window now
-    });
-    b.File(kTemp, Ini("[Game Desktop]\r\nHide=1\r\nDeskTopHandle=" +
-                      std::to_string(sim::MachineWindowHandle(1)) + "\r\n[Hide]\r\n" + notepad +
-                      "=0\r\n" + minimised + "=0\r\n[HideClass]\r\n" + notepad + "=Notepad\r\n" +
-                      minimised + "=Minimised\r\n"));
-    std::vector<std::string> args = {"-normal"};
-    if (*hide) args.push_back(hide);
-    apptest::ProgramRun run(std::move(b), args);
-    EXPECT_EQ(Visible(run.machine()),
-              (std::vector<bool>{true, true, true, false, true, true, true}));
+// While the host holds its game list, no window is hidden but the desktop icons.
+TEST(Tweaks, GameDesktopHidesAndARestoreShowsOnlyWindowsOfTheRecordedClass) {
+  for (const bool busy : {false, true}) {
+    SCOPED_TRACE(busy);
+    Session session;
+    sim::ScopedMachine m{Desktop(With("Game Desktop=1\r\n"))};
+    InitConfigGlobals(false);
+    TSessionShareMemory host;  // the host's game list: valheim.exe
+    const uint32_t list[] = {1, 34};
+    std::memcpy(plat::MapViewOfFile(plat::OpenFileMappingW(kSessionMappingName)), list,
+                sizeof list);
+    const plat::Handle lock = plat::OpenEventW(kSessionEventName);
+    // The host holds its list.
+    EXPECT_FALSE(busy && plat::WaitForSingleObject(lock, 0) != plat::kWAIT_OBJECT_0);
+    auto desk = Module<TGameDesk>();
+    EXPECT_TRUE(desk.Boost());
+    plat::CloseHandle(lock);
+    EXPECT_EQ(Visible(m.machine()), (std::vector<bool>{true, false, busy, busy, true, true, true}));
+    if (busy) continue;
+    EXPECT_EQ(Text(m, kTemp), DesktopRecord());
+    m.machine().windows[3].className = "Other";  // the handle names another window now
+    desk.Restore();
+    EXPECT_EQ(Visible(m.machine()), (std::vector<bool>{true, true, true, false, true, true, true}));
+    EXPECT_EQ(m.machine().windows[2].lastShow, plat::kSW_SHOWNA);
+    EXPECT_EQ(m.machine().windows[1].lastShow, plat::kSW_RESTORE);
+    EXPECT_EQ(Text(m, kTemp), "");
   }
 }
 
