@@ -41,13 +41,8 @@ inline std::ostream& operator<<(std::ostream& os, const Msg& m) {
 class ProgramRun {
  public:
   ProgramRun(sim::MachineBuilder&& builder, std::vector<std::string> args,
-             std::function<TBoostModules()> modules = DefaultBoostModules)
+             const std::function<TBoostModules()>& modules = DefaultBoostModules)
       : home_(std::move(builder)) {
-    Again(std::move(args), std::move(modules));
-  }
-  // Runs the program once more on the machine as the last run left it.
-  void Again(std::vector<std::string> args,
-             std::function<TBoostModules()> modules = DefaultBoostModules) {
     args.insert(args.begin(), kProgram + "VlxMini.exe");
     result_ = test::RunSimProgram(home_.dir(), [&] {
       sim::SetCommandLineArgs(args);
@@ -65,14 +60,11 @@ class ProgramRun {
     std::ifstream in(sim::HostPath(*machine_, path), std::ios::binary);
     return txt::DecodeTextFile(std::string(std::istreambuf_iterator<char>(in), {}));
   }
-  std::vector<std::string> RunLog() const {
-    return test::LogMessages(Text(kData + "Logs\\VlxMiniAppRun.log"));
-  }
   std::vector<std::string> ErrorLog() const {
     return test::LogMessages(Text(kData + "Logs\\VlxMiniException.log"));
   }
   bool Logged(const std::string& line) const {
-    const auto log = RunLog();
+    const auto log = test::LogMessages(Text(kData + "Logs\\VlxMiniAppRun.log"));
     return std::find(log.begin(), log.end(), line) != log.end();
   }
   std::vector<Msg> Messages(const std::string& window) const {
