@@ -1,13 +1,12 @@
 // Test helper: the second process of the tests of named kernel objects.
 //
-//   seam_helper mutex <name>
-//       creates the named mutex; exit code 183 when it already existed, 0 when new,
-//       1 on failure.
 //   seam_helper mapping <mapping name> <event name> <result file>
 //       waits (up to 5 s) for the named auto-reset event, opens the named mapping,
 //       writes "<count> <id> <id> ..." of the list it holds (a 32-bit count followed
 //       by 32-bit ids) to <result file>, appends its own process id to the list,
 //       and signals the event again. Exit code 0, or 4..7 for the step that failed.
+//   seam_helper cwd <file>
+//       writes "here" to <file> (a relative name lands in the working folder).
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -19,14 +18,6 @@
 #include "platform/Platform.h"
 
 namespace {
-
-int Mutex(int argc, char** argv) {
-  if (argc != 3) return 2;
-  plat::SetLastError(0);
-  const plat::Handle mutex = plat::CreateMutexW(argv[2]);
-  if (!mutex) return 1;
-  return plat::GetLastError() == plat::kERROR_ALREADY_EXISTS ? 183 : 0;
-}
 
 int Mapping(int argc, char** argv) {
   if (argc != 5) return 2;
@@ -59,8 +50,8 @@ int Mapping(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
-  if (mode == "mutex") return Mutex(argc, argv);
   if (mode == "mapping") return Mapping(argc, argv);
-  std::fprintf(stderr, "usage: seam_helper mutex|mapping ...\n");
+  if (mode == "cwd" && argc == 3) return fileutil::WriteFileBytes(argv[2], "here") ? 0 : 1;
+  std::fprintf(stderr, "usage: seam_helper mapping|cwd ...\n");
   return 2;
 }

@@ -1,5 +1,5 @@
 // Shared pieces of the Windows-only GUI tests: helper programs, message pumping
-// with a deadline, waiting for another process's window.
+// with a deadline, unique names.
 #pragma once
 
 #include <windows.h>
@@ -63,20 +63,6 @@ inline bool PumpUntil(const std::function<bool()>& done, uint32_t timeoutMs) {
 // Pumps messages for a while.
 inline void PumpFor(uint32_t ms) {
   PumpUntil([] { return false; }, ms);
-}
-
-// Polls FindWindowW until the window exists; 0 when it did not come in time.
-inline plat::Hwnd WaitForWindow(const std::optional<std::string>& className,
-                                const std::optional<std::string>& caption,
-                                uint32_t timeoutMs = 10000) {
-  plat::Hwnd hwnd = 0;
-  PumpUntil(
-      [&] {
-        hwnd = plat::FindWindowW(className, caption);
-        return hwnd != 0;
-      },
-      timeoutMs);
-  return hwnd;
 }
 
 // A name no other test run uses.
