@@ -2,7 +2,6 @@
 
 #include <functional>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -203,10 +202,6 @@ TEST_F(SafeIniFile, ObjectWithoutFileNameReadsAndNeverSaves) {
     ini.UpdateFile();
   }
   EXPECT_EQ(box.Read("PR.dat"), original);
-  TSafeIniFile streamed;
-  std::istringstream stream(Utf16File("[S]\r\nk=v\r\n"));
-  streamed.LoadFromStream(stream);
-  EXPECT_EQ(streamed.ReadString("S", "k", ""), "v");
 }
 
 TEST_F(SafeIniFile, NameWithoutFolderLivesInTheCurrentFolder) {
