@@ -1,9 +1,17 @@
-// The sim's profile functions where Windows and Wine part ways (the sim follows
-// Windows: truncation errors, read-only files, in-place edits), and the sim-only
-// matters: the machine's code page and sharing with open handles.
+// The sim's profile functions against the real ones. The differential test: the
+// transcript of the profile sequence on the sim must match, line for line, the transcript
+// of the real functions produced under Wine by the Windows build of
+// profile_transcript_helper (the file named by VLX_WINE_PROFILE_TRANSCRIPT, which
+// scripts/test.sh writes). Lines marked "wine-differs" (where Wine is known to differ
+// from Windows) are skipped there; the sim follows Windows (truncation errors, read-only
+// files, in-place edits), which the tests after it check, with the sim-only matters: the
+// machine's code page and sharing with open handles.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 
 #include "platform/Platform.h"
@@ -14,7 +22,9 @@
 
 namespace {
 
+using profiletest::Marked;
 using profiletest::Opt;
+using profiletest::Step;
 
 constexpr const char* kIni = "C:\\test.ini";
 
@@ -30,6 +40,41 @@ bool Write(const Opt& section, const Opt& key, const Opt& value) {
 }
 
 }  // namespace
+
+TEST(ProfileDiff, SimMatchesWineTranscript) {
+  const char* path = std::getenv("VLX_WINE_PROFILE_TRANSCRIPT");
+  if (path == nullptr || *path == '\0') {
+    GTEST_SKIP() << "VLX_WINE_PROFILE_TRANSCRIPT is not set: no transcript of the real "
+                    "functions to compare with. scripts/test.sh produces one under Wine "
+                    "(build/win64/tests/profile_transcript_helper.exe) and runs this test.";
+  }
+  std::stringstream wineText;
+  wineText << std::ifstream(path, std::ios::binary).rdbuf();
+  const auto wine = profiletest::Lines(wineText.str());
+  ASSERT_FALSE(wine.empty()) << path << " is missing or empty";
+  ASSERT_EQ(wine.front(), profiletest::kTranscriptHeader) << path << " is not a transcript";
+  ASSERT_EQ(wine.back(), profiletest::kTranscriptEnd) << path << " is cut short";
+
+  std::string simText;
+  {
+    test::Sandbox box;
+    simText = profiletest::RunProfileSequence(box);
+  }
+  const auto sim = profiletest::Lines(simText);
+  ASSERT_EQ(sim.size(), wine.size()) << "the transcripts have different numbers of lines:\n"
+                                     << "sim:\n"
+                                     << simText << "wine:\n"
+                                     << wineText.str();
+  int compared = 0;
+  for (size_t i = 0; i < sim.size(); ++i) {
+    ASSERT_EQ(Marked(sim[i]), Marked(wine[i])) << "line " << i + 1 << " is marked differently";
+    ASSERT_EQ(Step(sim[i]), Step(wine[i])) << "line " << i + 1 << " belongs to another step";
+    if (Marked(sim[i])) continue;
+    ++compared;
+    EXPECT_EQ(sim[i], wine[i]) << "line " << i + 1;
+  }
+  EXPECT_GT(compared, 100);
+}
 
 TEST(ProfileSim, OpenHandlesShareTheFileLikeAnyOtherAccess) {
   const struct {
@@ -71,8 +116,8 @@ TEST(ProfileSim, SequenceFollowsWindowsWhereWineDiffers) {
   }
   std::map<std::string, std::string> differs;  // step and the rest of its line
   for (const std::string& line : profiletest::Lines(transcript)) {
-    if (!profiletest::Marked(line)) continue;
-    const std::string step = profiletest::Step(line);
+    if (!Marked(line)) continue;
+    const std::string step = Step(line);
     differs[step] = line.substr(line.find(step) + step.size() + 1);
   }
   // Windows sets ERROR_MORE_DATA on every truncated read.
