@@ -33,7 +33,7 @@ TEST(KernelObjects, NamedObjectsAreSharedUntilTheLastHandleCloses) {
   test::Sandbox sandbox;
   const std::string event = UniqueName("VlxKernelObjectsEvent");
   const std::string mutex = UniqueName("VlxKernelObjectsMutex");
-  const std::string map = UniqueName("VlxKernelObjectsMap");
+  const std::string map = "Global\\" + UniqueName("VlxKernelObjectsMap");  // as the host's list
   plat::SetLastError(0);
   const plat::Handle a = plat::CreateEventW(true, true, event);
   EXPECT_EQ(plat::GetLastError(), 0u);
