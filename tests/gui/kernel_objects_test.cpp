@@ -9,10 +9,6 @@
 
 namespace {
 
-std::string UniqueName(const std::string& base) {
-  return base + "_" + std::to_string(plat::GetCurrentProcessId());
-}
-
 TEST(KernelObjects, AutoResetEventIsTakenByOneWaitManualResetStaysSet) {
   test::Sandbox sandbox;
   const plat::Handle autoEvent = plat::CreateEventW(false, true, "");
@@ -31,9 +27,9 @@ TEST(KernelObjects, AutoResetEventIsTakenByOneWaitManualResetStaysSet) {
 // gone with its last handle.
 TEST(KernelObjects, NamedObjectsAreSharedUntilTheLastHandleCloses) {
   test::Sandbox sandbox;
-  const std::string event = UniqueName("VlxKernelObjectsEvent");
-  const std::string mutex = UniqueName("VlxKernelObjectsMutex");
-  const std::string map = "Global\\" + UniqueName("VlxKernelObjectsMap");  // as the host's list
+  const std::string pid = std::to_string(plat::GetCurrentProcessId());
+  const std::string event = "VlxKernelObjectsEvent_" + pid, mutex = "VlxKernelObjectsMutex_" + pid;
+  const std::string map = "Global\\VlxKernelObjectsMap_" + pid;  // as the host's list
   plat::SetLastError(0);
   const plat::Handle a = plat::CreateEventW(true, true, event);
   EXPECT_EQ(plat::GetLastError(), 0u);

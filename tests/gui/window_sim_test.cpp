@@ -1,5 +1,6 @@
-// Timers over the simulated machine: the cadence the program's progress display relies
-// on (a worker's sleeps, its sent messages and the foreground lock: the app suite).
+// Timers and the foreground over the simulated machine: the timer cadence the program's
+// progress display relies on, and the foreground lock (a worker's sleeps and its sent
+// messages meeting the timer: the app suite).
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -10,9 +11,12 @@
 
 namespace {
 
-TEST(SimWindows, TimerFiresOnTheMachineClockAtItsExactCadence) {
+TEST(SimWindows, TimerCadenceOnTheMachineClockAndTheForegroundLock) {
   sim::MachineBuilder desktop;
-  desktop.Tick(0).With([](sim::Machine& m) { m.windows.clear(); });
+  desktop.Tick(0).With([](sim::Machine& m) {
+    m.windows.clear();
+    m.foregroundLock = true;
+  });
   sim::ScopedMachine machine{desktop};
   std::vector<uint64_t> ticks;
   plat::WindowSpec mini;
@@ -35,6 +39,16 @@ TEST(SimWindows, TimerFiresOnTheMachineClockAtItsExactCadence) {
     plat::DispatchMessageW(msg);
   EXPECT_EQ(msg.wParam, 3u);
   EXPECT_EQ(ticks, (std::vector<uint64_t>{180, 360, 540, 1040, 1540}));
+
+  // The foreground lock holds while its time-out is not zero; a window that goes takes
+  // the front with it.
+  const plat::Hwnd second = plat::CreateAppWindow(mini, nullptr);
+  EXPECT_TRUE(plat::SetForegroundWindow(hwnd));  // nothing in front yet
+  EXPECT_FALSE(plat::SetForegroundWindow(second));
+  EXPECT_TRUE(plat::SetForegroundLockTimeout(0));
+  EXPECT_TRUE(plat::SetForegroundWindow(second));
+  plat::DestroyWindow(second);
+  EXPECT_EQ(plat::GetForegroundWindow(), 0u);
   plat::DestroyWindow(hwnd);
 }
 
