@@ -27,8 +27,13 @@ inline const std::string kTemp = kData + "Temp.ini";
 class ProgramRun {
  public:
   ProgramRun(sim::MachineBuilder&& builder, std::vector<std::string> args,
-             const std::function<TBoostModules()>& modules = DefaultBoostModules)
+             std::function<TBoostModules()> modules = DefaultBoostModules)
       : home_(std::move(builder)) {
+    Again(std::move(args), std::move(modules));
+  }
+  // Runs the program once more on the machine as the last run left it.
+  void Again(std::vector<std::string> args,
+             std::function<TBoostModules()> modules = DefaultBoostModules) {
     args.insert(args.begin(), kProgram + "VlxMini.exe");
     result_ = test::RunSimProgram(home_.dir(), [&] {
       sim::SetCommandLineArgs(args);
