@@ -7,7 +7,6 @@
 #include <functional>
 #include <iterator>
 #include <memory>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -24,19 +23,6 @@ namespace apptest {
 inline const std::string kProgram = "C:\\Program Files (x86)\\Velmora\\";
 inline const std::string kData = "C:\\Users\\Gamer\\AppData\\Roaming\\Trevanic\\Velmora\\";
 inline const std::string kTemp = kData + "Temp.ini";
-
-struct Msg {
-  std::string window;
-  uint32_t message;
-  uint64_t wParam;
-  int64_t lParam;
-  bool sent;
-  bool operator==(const Msg&) const = default;
-};
-inline std::ostream& operator<<(std::ostream& os, const Msg& m) {
-  return os << m.window << " " << m.message << " (" << m.wParam << "," << m.lParam << ") "
-            << (m.sent ? "sent" : "posted");
-}
 
 class ProgramRun {
  public:
@@ -65,21 +51,20 @@ class ProgramRun {
     std::ifstream in(sim::HostPath(*machine_, path), std::ios::binary);
     return txt::DecodeTextFile(std::string(std::istreambuf_iterator<char>(in), {}));
   }
-  std::vector<std::string> RunLog() const {
-    return test::LogMessages(Text(kData + "Logs\\VlxMiniAppRun.log"));
-  }
   std::vector<std::string> ErrorLog() const {
     return test::LogMessages(Text(kData + "Logs\\VlxMiniException.log"));
   }
   bool Logged(const std::string& line) const {
-    const auto log = RunLog();
+    const auto log = test::LogMessages(Text(kData + "Logs\\VlxMiniAppRun.log"));
     return std::find(log.begin(), log.end(), line) != log.end();
   }
-  std::vector<Msg> Messages(const std::string& window) const {
-    std::vector<Msg> out;
+  // The messages to the window of the class: "<message> (<wParam>,<lParam>) sent|posted".
+  std::vector<std::string> Messages(const std::string& window) const {
+    std::vector<std::string> out;
     for (const auto& m : machine_->messageLog)
       if (m.className == window)
-        out.push_back({m.className, m.message, m.wParam, m.lParam, m.sent});
+        out.push_back(std::to_string(m.message) + " (" + std::to_string(m.wParam) + "," +
+                      std::to_string(m.lParam) + ") " + (m.sent ? "sent" : "posted"));
     return out;
   }
   // Tick of the first message with this number, or 0.

@@ -18,6 +18,7 @@ namespace {
 using namespace apptest;
 using enginetest::Calls;
 using enginetest::Script;
+using Lines = std::vector<std::string>;
 
 // The default machine with the product installed, on a manual clock; optionally
 // with a state file (the machine is boosted).
@@ -35,25 +36,17 @@ const std::string kTray = kTrayWindowClass;
 
 TEST(Launch, GameBoostsTellsHostAndTrayAndEnds) {
   ProgramRun run(Installed(), {"-game"});
-  EXPECT_FALSE(run.result().timedOut);
   EXPECT_EQ(run.result().exitCode, 0);
-  EXPECT_EQ(run.machine().exitCode, 0u);
   EXPECT_TRUE(run.Exists(kTemp));
   EXPECT_TRUE(run.Exists(kData + "Logs\\Boost.txt"));
-  EXPECT_EQ(run.Messages(kHost), (std::vector<Msg>{{kHost, 21025, 0, 0, true},
-                                                   {kHost, 6064, 0, 123, false},
-                                                   {kHost, 21025, 1, 0, true}}));
-  EXPECT_EQ(run.Messages(kTray), (std::vector<Msg>{{kTray, 7025, 1, 0, true},
-                                                   {kTray, 1027, 0, 123, false},
-                                                   {kTray, 7026, 0, 0, true}}));
+  EXPECT_EQ(run.Messages(kHost),
+            (Lines{"21025 (0,0) sent", "6064 (0,123) posted", "21025 (1,0) sent"}));
+  EXPECT_EQ(run.Messages(kTray),
+            (Lines{"7025 (1,0) sent", "1027 (0,123) posted", "7026 (0,0) sent"}));
   EXPECT_TRUE(run.Notified());
   const std::string settings = run.Text(kData + "Velmorix.ini");
   EXPECT_NE(settings.find("IsBoost=0\r\n"), std::string::npos) << settings;
   EXPECT_NE(settings.find("Lastboosttime=46362.5"), std::string::npos) << settings;
-  for (const char* line : {"ParamStr(1) : -game", "CheckPrevInst Leave",
-                           "Application.ShowMainForm : -1", "RunParam : -game", "gBoost : 0",
-                           "UnnecessBoost : 0", "TBoost.Execute 4 osBoost", "WMExitProcess"})
-    EXPECT_TRUE(run.Logged(line)) << line;
 }
 
 TEST(Launch, NormalRestoresAndRemovesTheStateFile) {
@@ -62,7 +55,7 @@ TEST(Launch, NormalRestoresAndRemovesTheStateFile) {
   EXPECT_FALSE(run.Exists(kTemp));
   EXPECT_TRUE(run.Logged("gBoost.ExitGameDesktop"));
   EXPECT_TRUE(run.Logged("TBoost.Execute 6 osRestore Over"));
-  EXPECT_EQ(run.Messages(kTray)[1], (Msg{kTray, 1026, 0, 123, false}));
+  EXPECT_EQ(run.Messages(kTray)[1], "1026 (0,123) posted");
   EXPECT_TRUE(run.Notified());
 }
 
@@ -84,26 +77,22 @@ TEST(Launch, NothingToDoEndsAtOnceWithNotice) {
   }
 }
 
-TEST(Launch, HiddenRestoreShowsNoWindowAndStillEndsThroughTheTimer) {
-  ProgramRun run(Installed(&kEmpty), {"-normal", "-hide"});
-  EXPECT_EQ(run.result().exitCode, 0);
-  EXPECT_FALSE(run.Exists(kTemp));
-  EXPECT_TRUE(run.Logged("Application.ShowMainForm : 0"));
-  EXPECT_FALSE(run.Logged("UnnecessBoost : 0"));  // the start message never comes
-  EXPECT_TRUE(run.Logged("WMExitProcess"));
-  // 7025 (0,0) for the hidden restore, then 7025 (1,0) before the progress display.
-  const auto tray = run.Messages(kTray);
-  ASSERT_GE(tray.size(), 2u);
-  EXPECT_EQ(tray[0], (Msg{kTray, 7025, 0, 0, true}));
-  EXPECT_EQ(tray[1], (Msg{kTray, 7025, 1, 0, true}));
-}
-
-TEST(Launch, HiddenGameRunsARestoreNotABoost) {
-  ProgramRun run(Installed(), {"-game", "-hide"});
-  EXPECT_EQ(run.result().exitCode, 0);
-  EXPECT_FALSE(run.Logged("TBoost.Execute 4 osBoost"));
-  EXPECT_TRUE(run.Logged("TBoost.Execute 5 osRestore"));
-  EXPECT_FALSE(run.Exists(kTemp));
+// Hidden, a "-game" runs a restore, not a boost; a restore shows no window and still
+// ends through the timer: 7025 (0,0) for the hidden restore, then 7025 (1,0) before the
+// progress display.
+TEST(Launch, HiddenRunsRestoreAndEndThroughTheTimer) {
+  for (const std::string arg : {"-game", "-normal"}) {
+    ProgramRun run(Installed(arg == "-normal" ? &kEmpty : nullptr), {arg, "-hide"});
+    EXPECT_EQ(run.result().exitCode, 0) << arg;
+    EXPECT_FALSE(run.Exists(kTemp)) << arg;
+    EXPECT_FALSE(run.Logged("TBoost.Execute 4 osBoost")) << arg;
+    EXPECT_TRUE(run.Logged("TBoost.Execute 5 osRestore")) << arg;
+    EXPECT_FALSE(run.Logged("UnnecessBoost : 0")) << arg;  // the start message never comes
+    EXPECT_TRUE(run.Logged("WMExitProcess")) << arg;
+    auto tray = run.Messages(kTray);
+    tray.resize(std::min<size_t>(tray.size(), 2));
+    EXPECT_EQ(tray, (Lines{"7025 (0,0) sent", "7025 (1,0) sent"})) << arg;
+  }
 }
 
 // Without its window the tray program is started; a window that cannot be created or
@@ -256,12 +245,6 @@ std::function<TBoostModules()> SlowMonitor(uint32_t ms, bool fails = false) {
   };
 }
 
-// Milliseconds from the start of the progress display (the host's first 21025) to the
-// end (the host's 6064).
-int64_t Duration(const ProgramRun& run) {
-  return static_cast<int64_t>(run.TickOf(6064)) - static_cast<int64_t>(run.TickOf(21025));
-}
-
 // A short pass: 180 ms steps until the first step after 2.5 s (the 14th, at 2520 ms),
 // then 1 ms steps. A long pass, or a worker that fails, is cut off when the bar is full:
 // the module wrote nothing and the finish callback never came.
@@ -275,8 +258,10 @@ TEST(LaunchTiming, TheBarEndsSoonAfterAShortPassAndCutsOffALongOrFailedOne) {
     SCOPED_TRACE(row.ms + row.fails);
     ProgramRun run(Installed(), {"-game"}, SlowMonitor(row.ms, row.fails));
     EXPECT_EQ(run.result().exitCode, 0);
-    EXPECT_GE(Duration(run), row.duration);
-    EXPECT_LE(Duration(run), row.duration + 20);
+    // From the start of the progress display (the host's first 21025) to the end (6064).
+    const int64_t duration = static_cast<int64_t>(run.TickOf(6064) - run.TickOf(21025));
+    EXPECT_GE(duration, row.duration);
+    EXPECT_LE(duration, row.duration + 20);
     const bool cut = row.duration > 10000;
     EXPECT_TRUE(run.Logged("position:86"));
     EXPECT_EQ(run.Logged("Call Back Finish Function"), !cut);

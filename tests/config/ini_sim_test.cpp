@@ -24,77 +24,54 @@ using test::Utf16File;
 
 TEST(IniSim, AnsiFileFollowsTheMachinesCodePage) {
   const std::string cyrillic = "[Main]\r\nName = \xCF\xF0\xE8\xE2\xE5\xF2\r\n";  // cp1251
-  const std::string western = "[Main]\r\nName=Caf\xE9\r\n";                      // cp1252
   {
     sim::ScopedMachine machine(sim::MachineBuilder()
                                    .CodePage(1251)
                                    .File("C:\\Data\\ru.ini", cyrillic)
                                    .File("C:\\Data\\ru.lng", cyrillic));
+    EXPECT_EQ(TExtIniFile("C:\\Data\\ru.lng").ReadString("main", "name", ""), "Привет");
     {
       TSafeIniFile ini("C:\\Data\\ru.ini");
       EXPECT_EQ(ini.ReadString("Main", "Name", ""), "Привет");
-      TExtIniFile lang("C:\\Data\\ru.lng");
-      EXPECT_EQ(lang.ReadString("main", "name", ""), "Привет");
-    }
-    EXPECT_EQ(machine.ReadFile("C:\\Data\\ru.ini"), cyrillic);  // read only: untouched
-    {
-      TSafeIniFile ini("C:\\Data\\ru.ini");
       ini.WriteString("Main", "Другой", "ключ");
     }
     EXPECT_EQ(Hex(machine.ReadFile("C:\\Data\\ru.ini")),
               Hex(Utf16File("[Main]\r\nName=Привет\r\nДругой=ключ\r\n\r\n")));
   }
-  {
-    sim::ScopedMachine machine(sim::MachineBuilder().File("C:\\Data\\fr.ini", western));
-    {
-      TSafeIniFile ini("C:\\Data\\fr.ini");
-      EXPECT_EQ(ini.ReadString("MAIN", "name", ""), "Café");
-    }
-    EXPECT_EQ(machine.ReadFile("C:\\Data\\fr.ini"), western);
-  }
+  sim::ScopedMachine machine(
+      sim::MachineBuilder().File("C:\\Data\\fr.ini", "[Main]\r\nName=Caf\xE9"));
+  EXPECT_EQ(TSafeIniFile("C:\\Data\\fr.ini").ReadString("MAIN", "name", ""), "Café");
 }
 
 TEST(IniSim, FileWithEveryOddAttributeIsResetToArchive) {
-  const uint32_t odd =
-      0x3127;  // read-only, hidden, system, archive, temporary, offline, not indexed
-  sim::ScopedMachine machine(sim::MachineBuilder()
-                                 .File("C:\\Data\\odd.ini", Utf16File("[A]\r\nx=1\r\n"))
-                                 .Attributes("C:\\Data\\odd.ini", odd)
-                                 .File("C:\\Data\\sys.ini", Utf16File("[A]\r\nx=1\r\n"))
-                                 .Attributes("C:\\Data\\sys.ini", 0x2023));
-  {
-    TSafeIniFile ini("C:\\Data\\odd.ini");
-    ini.WriteString("A", "y", "2");
+  // Every odd bit (read-only, hidden, system, archive, temporary, offline, not indexed):
+  // reset to archive; only some of them: read-only and hidden are lifted and put back.
+  const struct {
+    uint32_t before, after;
+  } rows[] = {{0x3127, plat::kFILE_ATTRIBUTE_ARCHIVE}, {0x2023, 0x2023}};
+  for (const auto& row : rows) {
+    sim::ScopedMachine machine(sim::MachineBuilder()
+                                   .File("C:\\Data\\odd.ini", Utf16File("[A]\r\nx=1\r\n"))
+                                   .Attributes("C:\\Data\\odd.ini", row.before));
+    { TSafeIniFile("C:\\Data\\odd.ini").WriteString("A", "y", "2"); }
+    EXPECT_EQ(plat::GetFileAttributesW("C:\\Data\\odd.ini"), row.after);
+    EXPECT_EQ(Hex(machine.ReadFile("C:\\Data\\odd.ini")),
+              Hex(Utf16File("[A]\r\nx=1\r\ny=2\r\n\r\n")));
   }
-  EXPECT_EQ(plat::GetFileAttributesW("C:\\Data\\odd.ini"), plat::kFILE_ATTRIBUTE_ARCHIVE);
-  EXPECT_EQ(Hex(machine.ReadFile("C:\\Data\\odd.ini")),
-            Hex(Utf16File("[A]\r\nx=1\r\ny=2\r\n\r\n")));
-
-  // Not all of them: read-only and hidden are lifted for the save and put back.
-  {
-    TSafeIniFile ini("C:\\Data\\sys.ini");
-    ini.WriteString("A", "y", "2");
-  }
-  EXPECT_EQ(plat::GetFileAttributesW("C:\\Data\\sys.ini"), 0x2023u);
 }
 
 TEST(IniSim, ProfileReadsGrowTheirBuffers) {
   const std::string longValue(5000, 'v');
   std::string text = "[Long]\r\nValue=" + longValue + "\r\n";
-  std::vector<std::string> expected;
-  for (int i = 0; i < 2000; ++i) {
-    std::string name = "Section_number_" + std::to_string(i);
-    text += "[" + name + "]\r\nk=1\r\n";
-    expected.push_back(name);
-  }
+  for (int i = 0; i < 2000; ++i)
+    text += "[Section_number_" + std::to_string(i) + "]\r\nk=1\r\n";
   sim::ScopedMachine machine(sim::MachineBuilder().File("C:\\Data\\big.ini", Utf16File(text)));
   TIniFile ini("C:\\Data\\big.ini");
   EXPECT_EQ(ini.ReadString("Long", "Value", ""), longValue);
   std::vector<std::string> sections;
   ini.ReadSections(sections);
   ASSERT_EQ(sections.size(), 2001u);
-  EXPECT_EQ(sections.front(), "Long");
-  EXPECT_EQ(std::vector<std::string>(sections.begin() + 1, sections.end()), expected);
+  EXPECT_EQ(sections.back(), "Section_number_1999");
 }
 
 // A save cut off part-way or meeting a held file, and a file too large to read: the

@@ -1,7 +1,6 @@
-// Events, named mutexes and threads as Windows has them (both backends).
+// Events, named mutexes and mappings as Windows has them (both backends).
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <string>
 
 #include "platform/Gui.h"
@@ -10,16 +9,10 @@
 
 namespace {
 
-std::string UniqueName(const std::string& base) {
-  return base + "_" + std::to_string(plat::GetCurrentProcessId());
-}
-
 TEST(KernelObjects, AutoResetEventIsTakenByOneWaitManualResetStaysSet) {
   test::Sandbox sandbox;
   const plat::Handle autoEvent = plat::CreateEventW(false, true, "");
   const plat::Handle manualEvent = plat::CreateEventW(true, true, "");
-  ASSERT_NE(autoEvent, 0u);
-  ASSERT_NE(manualEvent, 0u);
   EXPECT_EQ(plat::WaitForSingleObject(autoEvent, 0), plat::kWAIT_OBJECT_0);
   EXPECT_EQ(plat::WaitForSingleObject(autoEvent, 0), plat::kWAIT_TIMEOUT);
   EXPECT_EQ(plat::WaitForSingleObject(manualEvent, 0), plat::kWAIT_OBJECT_0);
@@ -30,35 +23,42 @@ TEST(KernelObjects, AutoResetEventIsTakenByOneWaitManualResetStaysSet) {
   plat::CloseHandle(manualEvent);
 }
 
-TEST(KernelObjects, NamedMutexCreatedTwiceReportsAlreadyExists) {
+// A second create of a name opens the first object (ERROR_ALREADY_EXISTS); the name is
+// gone with its last handle.
+TEST(KernelObjects, NamedObjectsAreSharedUntilTheLastHandleCloses) {
   test::Sandbox sandbox;
-  const std::string name = UniqueName("VlxKernelObjectsTestMutex");
+  const std::string pid = std::to_string(plat::GetCurrentProcessId());
+  const std::string event = "VlxKernelObjectsEvent_" + pid, mutex = "VlxKernelObjectsMutex_" + pid;
+  const std::string map = "Global\\VlxKernelObjectsMap_" + pid;  // as the host's list
   plat::SetLastError(0);
-  const plat::Handle first = plat::CreateMutexW(name);
-  ASSERT_NE(first, 0u);
+  const plat::Handle a = plat::CreateEventW(true, true, event);
   EXPECT_EQ(plat::GetLastError(), 0u);
-  const plat::Handle second = plat::CreateMutexW(name);
-  ASSERT_NE(second, 0u);
+  const plat::Handle b = plat::CreateEventW(false, false, event);
   EXPECT_EQ(plat::GetLastError(), plat::kERROR_ALREADY_EXISTS);
-  plat::CloseHandle(second);
-  plat::CloseHandle(first);
-}
+  EXPECT_EQ(plat::WaitForSingleObject(b, 0), plat::kWAIT_OBJECT_0);  // still manual, set
+  const plat::Handle m1 = plat::CreateMutexW(mutex);
+  const plat::Handle m2 = plat::CreateMutexW(mutex);
+  EXPECT_EQ(plat::GetLastError(), plat::kERROR_ALREADY_EXISTS);
+  for (plat::Handle h : {a, b, m1, m2})
+    plat::CloseHandle(h);
+  EXPECT_EQ(plat::OpenEventW(event), 0u);
+  EXPECT_EQ(plat::GetLastError(), plat::kERROR_FILE_NOT_FOUND);
 
-TEST(KernelObjects, ThreadHandleIsSignalledWhenTheThreadEnds) {
-  test::Sandbox sandbox;
-  std::atomic<bool> ran{false};
-  const plat::Handle started = plat::CreateEventW(true, false, "");
-  const plat::Handle thread = plat::CreateThread([&] {
-    plat::WaitForSingleObject(started, plat::kINFINITE);
-    ran = true;
-  });
-  ASSERT_NE(thread, 0u);
-  EXPECT_EQ(plat::WaitForSingleObject(thread, 0), plat::kWAIT_TIMEOUT);
-  plat::SetEvent(started);
-  EXPECT_EQ(plat::WaitForSingleObject(thread, 10000), plat::kWAIT_OBJECT_0);
-  EXPECT_TRUE(ran.load());
-  plat::CloseHandle(thread);
-  plat::CloseHandle(started);
+  const plat::Handle mapping = plat::CreateFileMappingW(map, 1028);
+  auto* view = static_cast<uint32_t*>(plat::MapViewOfFile(mapping));
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(view[0], 0u) << "a new mapping is zero-filled";
+  view[256] = 7;  // the last of the 1028 bytes are usable
+  const plat::Handle other = plat::OpenFileMappingW(map);
+  auto* same = static_cast<uint32_t*>(plat::MapViewOfFile(other));
+  ASSERT_NE(same, nullptr);
+  EXPECT_EQ(same[256], 7u);
+  EXPECT_TRUE(plat::UnmapViewOfFile(same));
+  EXPECT_FALSE(plat::UnmapViewOfFile(same)) << "already released";
+  plat::UnmapViewOfFile(view);  // the sim hands out one address for every view
+  plat::CloseHandle(mapping);
+  plat::CloseHandle(other);
+  EXPECT_EQ(plat::OpenFileMappingW(map), 0u);
 }
 
 }  // namespace

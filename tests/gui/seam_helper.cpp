@@ -1,66 +1,15 @@
-// Test helper: the second process of the tests of named kernel objects.
+// Test helper: a program the shell starts.
 //
-//   seam_helper mutex <name>
-//       creates the named mutex; exit code 183 when it already existed, 0 when new,
-//       1 on failure.
-//   seam_helper mapping <mapping name> <event name> <result file>
-//       waits (up to 5 s) for the named auto-reset event, opens the named mapping,
-//       writes "<count> <id> <id> ..." of the list it holds (a 32-bit count followed
-//       by 32-bit ids) to <result file>, appends its own process id to the list,
-//       and signals the event again. Exit code 0, or 4..7 for the step that failed.
-#include <cstdint>
+//   seam_helper cwd <file>
+//       writes "here" to <file> (a relative name lands in the working folder).
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "platform/FileUtil.h"
-#include "platform/Gui.h"
-#include "platform/Platform.h"
-
-namespace {
-
-int Mutex(int argc, char** argv) {
-  if (argc != 3) return 2;
-  plat::SetLastError(0);
-  const plat::Handle mutex = plat::CreateMutexW(argv[2]);
-  if (!mutex) return 1;
-  return plat::GetLastError() == plat::kERROR_ALREADY_EXISTS ? 183 : 0;
-}
-
-int Mapping(int argc, char** argv) {
-  if (argc != 5) return 2;
-  const plat::Handle event = plat::OpenEventW(argv[3]);
-  if (!event) return 4;
-  if (plat::WaitForSingleObject(event, 5000) != plat::kWAIT_OBJECT_0) return 5;
-  const plat::Handle mapping = plat::OpenFileMappingW(argv[2]);
-  if (!mapping) return 6;
-  auto* view = static_cast<uint32_t*>(plat::MapViewOfFile(mapping));
-  if (!view) return 7;
-  const uint32_t count = view[0];
-  std::string text = std::to_string(count);
-  for (uint32_t i = 0; i < count && i < 256; ++i) {
-    text += ' ';
-    text += std::to_string(view[1 + i]);
-  }
-  fileutil::WriteFileBytes(argv[4], text);
-  if (count < 256) {
-    view[1 + count] = plat::GetCurrentProcessId();
-    view[0] = count + 1;
-  }
-  plat::UnmapViewOfFile(view);
-  plat::CloseHandle(mapping);
-  plat::SetEvent(event);
-  plat::CloseHandle(event);
-  return 0;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
-  const std::string mode = argc > 1 ? argv[1] : "";
-  if (mode == "mutex") return Mutex(argc, argv);
-  if (mode == "mapping") return Mapping(argc, argv);
-  std::fprintf(stderr, "usage: seam_helper mutex|mapping ...\n");
+  if (argc == 3 && std::string(argv[1]) == "cwd")
+    return fileutil::WriteFileBytes(argv[2], "here") ? 0 : 1;
+  std::fprintf(stderr, "usage: seam_helper cwd <file>\n");
   return 2;
 }
