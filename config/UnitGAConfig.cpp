@@ -1,6 +1,5 @@
 #include "config/UnitGAConfig.h"
 
-#include <atomic>
 #include <climits>
 #include <cstdint>
 #include <exception>
@@ -26,10 +25,6 @@ constexpr const char* kConfig = "Config";
 constexpr const char* kBoost = "Boost";
 constexpr const char* kSettingsFileName = "Velmorix.ini";
 constexpr const char* kInstallDateKey = "SOFTWARE\\WOW6432Node\\Trevanic\\Velmora";
-
-// Set by a load that could not read the settings file: the record then holds defaults,
-// which must never replace the user's settings.
-std::atomic<bool> gSettingsUnread{false};
 
 std::string WithDelimiter(const std::string& path) {
   return fileutil::IncludeTrailingPathDelimiter(path);
@@ -229,7 +224,7 @@ void TGAConfig::GetInstallDate() {
 
 void TGAConfig::LoadConfig() {
   SetDefaults();
-  gSettingsUnread = false;
+  fSettingsUnread = false;
   CheckTemUnit();
   FDefaultScreenDir = WithDelimiter(GetPicturePath()) + "Velmora\\";
   FDefaultAVIDir = WithDelimiter(GetVideoPath()) + "Velmora\\";
@@ -241,7 +236,7 @@ void TGAConfig::LoadConfig() {
     {
       auto ini = OpenSettingsIni();
       ReadKeys(*ini);
-      gSettingsUnread = ini->LoadFailed();
+      fSettingsUnread = ini->LoadFailed();
     }
     // Legacy values go over the file's own ones.
     MigrateOldConfig();
@@ -478,7 +473,7 @@ void TGAConfig::MigrateSVX(const std::string& fileName) {
 }
 
 bool TGAConfig::SaveConfig(bool /*flag*/) {
-  if (gSettingsUnread) return false;
+  if (fSettingsUnread) return false;
   if (!fileutil::FileExists(FAlarmFile)) FAlarmFile = FDefaultAlarmFile;
   SaveHotkeyInfo();
   auto ini = OpenSettingsIni();

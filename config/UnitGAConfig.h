@@ -167,6 +167,10 @@ class TGAConfig : public TGAConfigFields {
   void ReadKeys(TSafeIniFile& ini);
   void MigrateVX3(const std::string& fileName);
   void MigrateSVX(const std::string& fileName);
+
+  // Set by a load that could not read the settings file: the record then holds
+  // defaults, which must never replace the user's settings.
+  bool fSettingsUnread = false;
 };
 
 // ---------------------------------------------------------------- unit globals
