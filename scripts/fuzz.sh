@@ -64,8 +64,8 @@ fi
 # CPU seconds (user + system) used so far by the programs this script waited for.
 # (`times` runs in this shell: a subshell would report its own children only.)
 ChildCpu() {
-  times >"$OUT/.times"
-  awk 'NR == 2 { t = 0; for (i = 1; i <= 2; ++i) { split($i, p, /[ms]/); t += p[1] * 60 + p[2] } print t }' "$OUT/.times"
+  times >"$OUT/.times-$$"
+  awk 'NR == 2 { t = 0; for (i = 1; i <= 2; ++i) { split($i, p, /[ms]/); t += p[1] * 60 + p[2] } print t }' "$OUT/.times-$$"
 }
 
 failed=0
@@ -77,14 +77,14 @@ for t in "${targets[@]}"; do
   [[ -d "$kept" ]] && dirs+=("$kept")
   log="$OUT/$t.log"
   start=$(date +%s.%N)
-  ChildCpu >"$OUT/.cpu"
+  ChildCpu >"$OUT/.cpu-$$"
   VLX_FUZZ_SEED_DIR="$corpus" ASAN_OPTIONS="${ASAN_OPTIONS:-$SAN_OPTIONS}" \
     "${NICE[@]}" timeout -k 30 $((SECONDS_EACH + 300)) "$BIN/fuzz_$t" \
     -runs="$RUNS" -max_total_time="$SECONDS_EACH" -print_final_stats=1 -timeout=25 \
     -rss_limit_mb=2048 -artifact_prefix="$OUT/$t-" "${dirs[@]}" >"$log" 2>&1
   rc=$?
-  ChildCpu >>"$OUT/.cpu"
-  cpu=$(awk 'NR == 1 { a = $1 } NR == 2 { printf "%.0f", $1 - a }' "$OUT/.cpu")
+  ChildCpu >>"$OUT/.cpu-$$"
+  cpu=$(awk 'NR == 1 { a = $1 } NR == 2 { printf "%.0f", $1 - a }' "$OUT/.cpu-$$")
   secs=$(awk -v s="$start" -v e="$(date +%s.%N)" 'BEGIN { printf "%.0f", e - s }')
   runs=$(sed -nE 's/^stat::number_of_executed_units: *([0-9]+).*/\1/p' "$log" | tail -n 1)
   rate=$(sed -nE 's/^stat::average_exec_per_sec: *([0-9]+).*/\1/p' "$log" | tail -n 1)
@@ -96,4 +96,5 @@ for t in "${targets[@]}"; do
   fi
   echo "RESULT $t $status ${runs:-0} $secs ${rate:-0} $cpu"
 done
+rm -f "$OUT/.times-$$" "$OUT/.cpu-$$"
 [[ $failed -eq 0 ]]
