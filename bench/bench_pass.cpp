@@ -102,8 +102,7 @@ std::vector<std::string> gOrder;  // pass names in pass order
 // service never stops, 2 every device answers on Windows 7 with automatic updates.
 constexpr int kScenarios = 3;
 std::map<std::string, Figures> gBoost[kScenarios], gRestore[kScenarios], gPass[kScenarios];
-bool gSilent = false;  // the machine of scenario 1
-bool gWin7 = false;    // the machine of scenario 2
+int gScenario = 0;  // the machine being built
 
 // Runs the module of a table row and adds its time to the pass being measured.
 class TTimed : public TBoostBase {
@@ -217,7 +216,7 @@ const char kCaps[] =
 sim::MachineBuilder HeavyMachine() {
   sim::MachineBuilder b;
   b.User("Gamer").Folder(plat::kCSIDL_APPDATA, kRoaming).LocalTime(45366.4375);
-  if (gWin7) b.Os(6, 1, 7601);
+  if (gScenario == 2) b.Os(6, 1, 7601);
   // Every 10th generated process black-listed; lists of 500 names each.
   std::string black, white;
   for (int i = 0; i < 500; ++i) {
@@ -231,7 +230,7 @@ sim::MachineBuilder HeavyMachine() {
   for (int i = 1; i < kProcesses; i += 7)
     choices += Numbered("app%04d.exe", i) + "=0\r\n";
   // About 40 services chosen: every 8th system service, every 6th third service.
-  std::string svcWin = gWin7 ? "[Services_WIN7]\r\n" : "[Services_WIN10]\r\n",
+  std::string svcWin = gScenario == 2 ? "[Services_WIN7]\r\n" : "[Services_WIN10]\r\n",
               svc3rd = "[Services_3rd]\r\n", svcWhite;
   for (int i = 0; i < kServices; ++i) {
     const std::string name = Numbered("Svc%04d", i);
@@ -290,7 +289,7 @@ sim::MachineBuilder HeavyMachine() {
           i % 2 ? "\"C:\\Vendors\\" + s.name + "\\svc.exe\" -run" : kHost + " -k netsvcs";
       s.waitHint = 2000;
       if (i % 10 == 5) s.dependsOn = {Numbered("Svc%04d", i - 1)};
-      if (gSilent && i == 200) s.stop = sim::StopBehaviour::Never;
+      if (gScenario == 1 && i == 200) s.stop = sim::StopBehaviour::Never;
       if (const auto it = slow.find(i); it != slow.end()) {
         s.stop = sim::StopBehaviour::After;
         s.stopDelayMs = it->second;
@@ -348,7 +347,7 @@ struct HeavyMachineFiles {
       mon.edidFile = m.Host(edid);
       mon.capsFile = m.Host("C:\\mon\\caps.txt");
       mon.delayMs = kDdcCallMs;
-      if (gSilent) mon.failures = 1000000;
+      if (gScenario == 1) mon.failures = 1000000;
       mon.vcp = {{0x10, {50, 100}}, {0x12, {60, 100}}, {0x14, {5, 13}}, {0xDC, {3, 255}}};
       mon.factory = {{0x10, 75}, {0x12, 80}, {0x14, 2}};
       m.machine().monitors.monitors.push_back(mon);
@@ -441,8 +440,7 @@ double gPeakMiB[kScenarios][2] = {},
 void BM_Pass(benchmark::State& state) {
   const bool boost = state.range(0) == 0;
   const int scenario = static_cast<int>(state.range(1));
-  gSilent = scenario == 1;
-  gWin7 = scenario == 2;
+  gScenario = scenario;
   std::map<std::string, Figures>& perModule = boost ? gBoost[scenario] : gRestore[scenario];
   Figures& whole = gPass[scenario][boost ? "boost" : "restore"];
   double peak = 0, base = 0;
@@ -554,8 +552,7 @@ ProgramRun RunProgram(const std::string& home, const char* param) {
 // every change), which a real Windows does not charge to the program.
 void BM_Program(benchmark::State& state) {
   const bool boost = state.range(0) == 0;
-  gSilent = state.range(1) == 1;
-  gWin7 = state.range(1) == 2;
+  gScenario = static_cast<int>(state.range(1));
   for (auto _ : state) {
     state.PauseTiming();
     HeavyMachineFiles heavy;

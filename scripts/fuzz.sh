@@ -61,12 +61,8 @@ if [[ ${#targets[@]} -eq 0 ]]; then
 fi
 [[ ${#targets[@]} -gt 0 ]] || { echo "RESULT none FAILED 0 0 0"; exit 1; }
 
-# CPU seconds (user + system) used so far by the programs this script waited for.
-# (`times` runs in this shell: a subshell would report its own children only.)
-ChildCpu() {
-  times >"$OUT/.times-$$"
-  awk 'NR == 2 { t = 0; for (i = 1; i <= 2; ++i) { split($i, p, /[ms]/); t += p[1] * 60 + p[2] } print t }' "$OUT/.times-$$"
-}
+# `time` below writes the run's user and system CPU seconds (the fuzzer's included).
+TIMEFORMAT='%3U %3S'
 
 failed=0
 for t in "${targets[@]}"; do
@@ -77,14 +73,12 @@ for t in "${targets[@]}"; do
   [[ -d "$kept" ]] && dirs+=("$kept")
   log="$OUT/$t.log"
   start=$(date +%s.%N)
-  ChildCpu >"$OUT/.cpu-$$"
-  VLX_FUZZ_SEED_DIR="$corpus" ASAN_OPTIONS="${ASAN_OPTIONS:-$SAN_OPTIONS}" \
+  { time VLX_FUZZ_SEED_DIR="$corpus" ASAN_OPTIONS="${ASAN_OPTIONS:-$SAN_OPTIONS}" \
     "${NICE[@]}" timeout -k 30 $((SECONDS_EACH + 300)) "$BIN/fuzz_$t" \
     -runs="$RUNS" -max_total_time="$SECONDS_EACH" -print_final_stats=1 -timeout=25 \
-    -rss_limit_mb=2048 -artifact_prefix="$OUT/$t-" "${dirs[@]}" >"$log" 2>&1
+    -rss_limit_mb=2048 -artifact_prefix="$OUT/$t-" "${dirs[@]}" >"$log" 2>&1; } 2>"$OUT/$t.cpu"
   rc=$?
-  ChildCpu >>"$OUT/.cpu-$$"
-  cpu=$(awk 'NR == 1 { a = $1 } NR == 2 { printf "%.0f", $1 - a }' "$OUT/.cpu-$$")
+  cpu=$(awk '{ printf "%.0f", $1 + $2 }' "$OUT/$t.cpu")
   secs=$(awk -v s="$start" -v e="$(date +%s.%N)" 'BEGIN { printf "%.0f", e - s }')
   runs=$(sed -nE 's/^stat::number_of_executed_units: *([0-9]+).*/\1/p' "$log" | tail -n 1)
   rate=$(sed -nE 's/^stat::average_exec_per_sec: *([0-9]+).*/\1/p' "$log" | tail -n 1)
@@ -96,5 +90,4 @@ for t in "${targets[@]}"; do
   fi
   echo "RESULT $t $status ${runs:-0} $secs ${rate:-0} $cpu"
 done
-rm -f "$OUT/.times-$$" "$OUT/.cpu-$$"
 [[ $failed -eq 0 ]]
