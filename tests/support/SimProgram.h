@@ -42,9 +42,10 @@ struct ProgramResult {
 };
 
 // Runs body in a child process over the machine in home; its return value is the
-// exit code unless it ends the process itself. Killed after timeoutMs (real time).
+// exit code unless it ends the process itself. Killed after timeoutMs (real time): a guard
+// against a hang only, with room for a machine starved by other work.
 ProgramResult RunSimProgram(const std::string& home, const std::function<int()>& body,
-                            int timeoutMs = 20000);
+                            int timeoutMs = 60000);
 
 }  // namespace test
 
